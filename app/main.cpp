@@ -1,0 +1,31 @@
+#include "app/vantorterm.h"
+
+#include <QApplication>
+
+// The built-in images stay registered for exactly the life of the process. The resource macros
+// must run at global scope, outside any namespace.
+static void registerImages()
+{
+    Q_INIT_RESOURCE(tarquel);
+}
+
+static void unregisterImages()
+{
+    Q_CLEANUP_RESOURCE(tarquel);
+}
+
+int main(int argc, char *argv[])
+{
+    registerImages();
+    int result = 0;
+    {
+        QApplication application(argc, argv);
+        VantorTerm window;
+        window.show();
+        QObject::connect(&application, &QApplication::lastWindowClosed, &application,
+                         &QApplication::quit);
+        result = application.exec();
+    }
+    unregisterImages();
+    return result;
+}

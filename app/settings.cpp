@@ -1,0 +1,4 @@
+// STUB
+#include "app/vantorterm.h"
+void VantorTerm::loadSettings() {}
+void VantorTerm::storeSettings() {}

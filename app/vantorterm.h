@@ -1,0 +1,95 @@
+#pragma once
+
+// How the pieces meet.
+//
+// Start: main() builds VantorTerm; the constructor builds the Ostra form, the text view
+// (OstraView) and the hex view (HexView), wires the actions, loads the settings (which may
+// already open the function-key dialog), drops into the no-device state and starts a 1 s timer.
+// Connect: each tick checkConnection() asks the port finder for Tarquel device ports, opens a
+// SerialPort on the first one and shows both views; when the open port is no longer listed, or
+// the port reports that it is gone, disconnectDevice() destroys the channel and hides the views.
+// Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes in receivedBytes
+// and emits readComm() -> VantorTerm::readComm() drains the queue into one batch ->
+// OstraView::displayBytes() (filtered text) and HexView::appendData() (every byte).
+// Transmit: a key or paste in the view -> OstraView::keyInput(key, text) -> VantorTerm::keyInput()
+// writes the key's Latin-1 text at once, or a paste / F1-F12 binding one byte at a time with
+// waitForBytesWritten(delay) after each byte.
+// Function keys: "Function Settings" opens the modeless FunctionDlg; Apply and OK rebuild the
+// twelve-entry function-key table and the write delay.
+// Stop: closeEvent() disconnects, stores the settings, closes a visible dialog; the last window
+// closing ends the event loop.
+
+#include "fkeys/functionkey.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+
+#include "ui_vantorterm.h"
+
+class FunctionDlg;
+class HexView;
+class OstraView;
+class QTimer;
+class SerialPort;
+
+// The terminal's one window: owns the views, the serial channel and the function-key table, and
+// receives every user command.
+class VantorTerm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit VantorTerm(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
+    ~VantorTerm() override;
+
+    QList<FunctionKey> functionKeys() const;
+    int delay() const;
+    void showStatus(const QString &text);
+
+    // Seams for tests and benchmarks; the program itself never calls them.
+    using PortFinder = std::function<QStringList()>;
+    void setPortFinder(PortFinder finder);
+    using FileNamePrompt = std::function<QString(QWidget *parent)>;
+    void setCaptureFileNamePrompt(FileNamePrompt prompt);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void about();
+    void functionSetting();
+    void acceptFunction();
+    void applyFunction();
+    void saveCapture();
+    void clearScreen();
+    void keyInput(int key, const QString &text);
+    void readComm();
+    void checkConnection();
+    void setHexamode(bool on);
+
+private:
+    bool openDevicePort(const QStringList &ports);
+    void disconnectDevice();
+    void onPortLost(const QString &reason);
+    void sendPaced(const QString &text);
+    void loadSettings();
+    void storeSettings();
+    void openFunctionDialog();
+
+    Ui::Ostra m_ui;
+    QList<FunctionKey> m_functionKeys;
+    FunctionDlg *functionDlg = nullptr;
+    OstraView *view = nullptr;
+    HexView *hexaEdit = nullptr;
+    int m_delay = 5;
+    SerialPort *serialPort = nullptr;
+    QTimer *connectionTimer = nullptr;
+    bool deviceFound = false;
+    bool deviceFoundBefore = false;
+    bool isHexamode = false;
+    PortFinder m_portFinder;
+    FileNamePrompt m_captureFileNamePrompt;
+};

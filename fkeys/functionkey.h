@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One function-key binding: the Qt key code of F1..F12 and the exact characters it sends.
+struct FunctionKey
+{
+    int key = 0;
+    QString text;
+};
+
+constexpr int functionKeyCount = 12;
+
+// Twelve bindings, F1 to F12 in order, each sending nothing.
+QList<FunctionKey> emptyFunctionKeys();
+
+// Rebuilds the table from the dialog's twelve line-edit texts and LF boxes: a ticked box
+// appends CR LF to the text as typed. Missing entries count as empty and unticked.
+QList<FunctionKey> buildFunctionKeys(const QStringList &texts, const QList<bool> &lineFeeds);
+
+// The write delay from the spin box's displayed text; text that is no base-10 number gives 0.
+int parseDelay(const QString &text);

@@ -1,0 +1,58 @@
+// The main window's side of the function keys: opening the dialog and taking its values.
+
+#include "app/vantorterm.h"
+#include "fkeys/functiondlg.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+QList<FunctionKey> VantorTerm::functionKeys() const
+{
+    return m_functionKeys;
+}
+
+int VantorTerm::delay() const
+{
+    return m_delay;
+}
+
+void VantorTerm::functionSetting()
+{
+    if (functionDlg && functionDlg->isVisible())
+        return;
+    openFunctionDialog();
+}
+
+void VantorTerm::openFunctionDialog()
+{
+    // A cancelled dialog is only hidden; it is not reused, because every opening must show
+    // the table as it stands now.
+    if (functionDlg)
+        functionDlg->deleteLater();
+    functionDlg = new FunctionDlg(this);
+    functionDlg->show();
+}
+
+void VantorTerm::applyFunction()
+{
+    if (!functionDlg)
+        return;
+    QStringList texts;
+    QList<bool> lineFeeds;
+    for (int i = 0; i < functionKeyCount; ++i) {
+        texts.append(functionDlg->lineEdits.at(i)->text());
+        lineFeeds.append(functionDlg->checkBoxes.at(i)->isChecked());
+    }
+    m_functionKeys = buildFunctionKeys(texts, lineFeeds);
+    m_delay = parseDelay(functionDlg->delaySpinBox->text());
+}
+
+void VantorTerm::acceptFunction()
+{
+    applyFunction();
+    // OK is still delivering its clicked signal from inside the dialog.
+    if (functionDlg)
+        functionDlg->deleteLater();
+    functionDlg = nullptr;
+}

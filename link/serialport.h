@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <deque>
+
+// The one channel to the device: keeps the line settings as classic indices, opens a named port
+// with them, writes byte arrays, and queues every received byte, announcing each arrival with
+// readComm().
+class SerialPort : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SerialPort(QObject *parent = nullptr);
+    ~SerialPort() override;
+
+    void setBaudRateIndex(int index);
+    void setDataBitsIndex(int index);
+    void setParityIndex(int index);
+    void setStopBitsIndex(int index);
+    void setFlowControlIndex(int index);
+
+    bool openPort(const QString &name);
+    void closePort();
+    bool writeData(const QByteArray &data);
+    void waitForBytesWritten(int msecs);
+    QString portName() const;
+
+    // Every received byte, oldest at the front; drained by the main window.
+    std::deque<char> receivedBytes;
+
+signals:
+    void readComm();
+    // The port failed for good (unplugged, hung up); it has been closed already.
+    void portLost(const QString &reason);
+
+private slots:
+    void readData();
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+
+    QSerialPort *serial = nullptr;
+    QString currentPortName;
+    bool opened = false;
+    int baudRateIndex = 8;
+    int dataBitsIndex = 3;
+    int parityIndex = 0;
+    int stopBitsIndex = 0;
+    int flowControlIndex = 0;
+};

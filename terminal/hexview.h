@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QByteArray>
+
+// Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
+// characters. Paints only the rows on screen, so its cost does not grow with what it holds.
+class HexView : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit HexView(QWidget *parent = nullptr);
+    ~HexView() override;
+
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const;
+
+    QByteArray data() const;
+    void setData(const QByteArray &data);
+    void appendData(const QByteArray &data);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    void updateScrollBars();
+
+    QByteArray m_data;
+    bool m_readOnly = false;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QTextEdit>
+
+// The terminal screen: shows what the device sends, and reports every key press and paste as
+// keyInput() instead of editing its own text.
+class OstraView : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit OstraView(QWidget *parent = nullptr);
+    ~OstraView() override;
+
+    void displayBytes(const QByteArray &data);
+
+    void setViewFont(const QFont &font);
+    void setFontColor(const QColor &color);
+    void setBackColor(const QColor &color);
+    QFont viewFont() const;
+    QColor fontColor() const;
+    QColor backColor() const;
+
+signals:
+    void keyInput(int key, const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private slots:
+    void changeFont();
+    void changeFontColor();
+    void changeBackColor();
+
+private:
+    void moveToEnd();
+    void applyStyleSheet();
+
+    QFont m_viewFont;
+    QColor m_fontColor;
+    QColor m_backColor;
+};

@@ -1,0 +1,89 @@
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QSettings>
+
+static void registerImages()
+{
+    Q_INIT_RESOURCE(tarquel);
+}
+
+TestEnvironment::TestEnvironment()
+{
+    registerImages();
+    QSettings::setDefaultFormat(QSettings::NativeFormat);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+}
+
+TestEnvironment::~TestEnvironment() = default;
+
+void TestEnvironment::clearSettings()
+{
+    QDir folder(m_settings.path());
+    folder.removeRecursively();
+    QDir().mkpath(m_settings.path());
+}
+
+namespace {
+
+QMutex logMutex;
+QStringList logLines;
+QtMessageHandler previousHandler = nullptr;
+int logDepth = 0;
+
+void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker lock(&logMutex);
+        logLines.append(message);
+    }
+    // Warnings and worse still reach the test's output.
+    if (type != QtDebugMsg && previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+DebugLog::DebugLog()
+{
+    QMutexLocker lock(&logMutex);
+    if (logDepth++ == 0) {
+        logLines.clear();
+        previousHandler = qInstallMessageHandler(collect);
+    }
+}
+
+DebugLog::~DebugLog()
+{
+    QMutexLocker lock(&logMutex);
+    if (--logDepth == 0)
+        qInstallMessageHandler(previousHandler);
+}
+
+QStringList DebugLog::lines() const
+{
+    QMutexLocker lock(&logMutex);
+    return logLines;
+}
+
+bool DebugLog::contains(const QString &text) const
+{
+    return count(text) > 0;
+}
+
+int DebugLog::count(const QString &text) const
+{
+    QMutexLocker lock(&logMutex);
+    int n = 0;
+    for (const QString &line : logLines)
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+void DebugLog::clear()
+{
+    QMutexLocker lock(&logMutex);
+    logLines.clear();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// Puts the settings store of this test process into a throw-away folder, so that no test ever
+// reads or writes the user's real settings, and registers the built-in images.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString settingsFolder() const { return m_settings.path(); }
+    // Removes every stored setting, as on a first run.
+    void clearSettings();
+
+private:
+    QTemporaryDir m_settings;
+};
+
+// Collects the debug output while it lives.
+class DebugLog
+{
+public:
+    DebugLog();
+    ~DebugLog();
+
+    QStringList lines() const;
+    bool contains(const QString &text) const;
+    int count(const QString &text) const;
+    void clear();
+};
