@@ -1,4 +1,113 @@
-// STUB
+// The main window's settings: read once while the window is built, written once when it closes.
+
+#include "app/programtitle.h"
 #include "app/vantorterm.h"
-void VantorTerm::loadSettings() {}
-void VantorTerm::storeSettings() {}
+#include "fkeys/functiondlg.h"
+#include "terminal/ostraview.h"
+
+#include <QSettings>
+
+#include <algorithm>
+
+namespace {
+
+const QString organisation = QStringLiteral("TarquelTerm");
+
+QString functionKeyName(int number)
+{
+    return QStringLiteral("F%1").arg(number);
+}
+
+} // namespace
+
+void VantorTerm::loadSettings()
+{
+    showStatus(tr("getting previews settings..."));
+    QSettings settings(organisation, programTitle());
+
+    QPoint position = settings.value(QStringLiteral("pos")).toPoint();
+    if (position == QPoint(0, 0))
+        position = QPoint(25, 25);
+    move(position);
+
+    QSize windowSize = settings.value(QStringLiteral("size")).toSize();
+    if (windowSize.width() < 1 || windowSize.height() < 1)
+        windowSize = QSize(800, 600);
+    resize(windowSize);
+
+    // Checking the action hides the tool bar through its toggled() connection.
+    m_ui.action_Toolbar->setChecked(settings.value(QStringLiteral("viewtoolbar")).toBool());
+
+    QString family = settings.value(QStringLiteral("fontfamily")).toString();
+    if (family.isEmpty())
+        family = QStringLiteral("Courier New");
+    int pointSize = settings.value(QStringLiteral("fontsize")).toInt();
+    if (pointSize == 0)
+        pointSize = 10;
+    int weight = settings.value(QStringLiteral("fontweight")).toInt();
+    if (weight == 0)
+        weight = 50;
+    // The toolkit's weight scale ends at 99; a hand-edited store must not push a value past it
+    // into the font, which would silently wrap it to an unrelated weight.
+    weight = std::clamp(weight, 1, 99);
+    const bool italic = settings.value(QStringLiteral("fontstyle")).toBool();
+
+    QFont font;
+    font.setFamily(family);
+    font.setWeight(weight);
+    font.setPointSize(pointSize);
+    font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
+    view->setViewFont(font);
+
+    QString fontColorName = settings.value(QStringLiteral("fontcolor")).toString();
+    if (fontColorName.isEmpty())
+        fontColorName = QStringLiteral("#FFFFFF");
+    QColor fontColor;
+    fontColor.setNamedColor(fontColorName);
+    view->setFontColor(fontColor);
+
+    QString backColorName = settings.value(QStringLiteral("backcolor")).toString();
+    if (backColorName.isEmpty())
+        backColorName = QStringLiteral("#438865");
+    QColor backColor;
+    backColor.setNamedColor(backColorName);
+    view->setBackColor(backColor);
+
+    m_functionKeys.clear();
+    for (int n = 1; n <= functionKeyCount; ++n) {
+        const QString text = settings.value(functionKeyName(n), QString()).toString();
+        m_functionKeys.append({Qt::Key_F1 + n - 1, text});
+    }
+    m_delay = settings.value(QStringLiteral("delay"), 5).toInt();
+
+    // The table and the delay are loaded already, so the dialog fills itself with them.
+    if (settings.value(QStringLiteral("ShowFunctionDlg"), false).toBool()
+        && !(functionDlg && functionDlg->isVisible()))
+        openFunctionDialog();
+
+    // The action starts checked; unchecking it hides the hex pane through toggled().
+    isHexamode = settings.value(QStringLiteral("isHexamode")).toBool();
+    m_ui.actionHexa_Mode->setChecked(isHexamode);
+}
+
+void VantorTerm::storeSettings()
+{
+    showStatus(tr("store current settings..."));
+    QSettings settings(organisation, programTitle());
+
+    const QFont font = view->viewFont();
+    settings.setValue(QStringLiteral("pos"), pos());
+    settings.setValue(QStringLiteral("size"), size());
+    settings.setValue(QStringLiteral("fontfamily"), font.family());
+    settings.setValue(QStringLiteral("fontsize"), font.pointSize());
+    settings.setValue(QStringLiteral("fontweight"), font.weight());
+    settings.setValue(QStringLiteral("fontstyle"), font.style() != QFont::StyleNormal);
+    settings.setValue(QStringLiteral("fontcolor"), view->fontColor().name());
+    settings.setValue(QStringLiteral("backcolor"), view->backColor().name());
+    settings.setValue(QStringLiteral("viewtoolbar"), m_ui.action_Toolbar->isChecked());
+    settings.setValue(QStringLiteral("ShowFunctionDlg"), functionDlg && functionDlg->isVisible());
+    for (int i = 0; i < m_functionKeys.size(); ++i)
+        settings.setValue(functionKeyName(i + 1), m_functionKeys.at(i).text);
+    settings.setValue(QStringLiteral("delay"), QString::number(m_delay));
+    settings.setValue(QStringLiteral("isHexamode"), isHexamode);
+}

@@ -1,0 +1,176 @@
+// Saving the terminal's content: which format a name gives, what the file holds, and what the
+// user is told when the file cannot be written.
+
+#include "app/vantorterm.h"
+#include "support/testenvironment.h"
+#include "terminal/ostraview.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Records the title and text of every critical box the window shows, and closes it.
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            if (auto box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes.append(box->windowTitle() + QLatin1Char('/') + box->text());
+                icons.append(box->icon());
+                box->accept();
+            }
+        });
+        m_poll.start(10);
+    }
+    QStringList boxes;
+    QList<QMessageBox::Icon> icons;
+
+private:
+    QTimer m_poll;
+};
+
+} // namespace
+
+class TestCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatFollowsTheName_data();
+    void formatFollowsTheName();
+    void emptyViewGivesEmptyTextFile();
+    void replacesAnExistingFile();
+    void charactersBeyondLatin1BecomeQuestionMarks();
+    void cancelWritesNothing();
+    void unopenableFileIsReported();
+    void failedWriteIsReported();
+
+private:
+    // Saves the view's content under name; returns the boxes the window showed.
+    QStringList save(VantorTerm &window, const QString &name)
+    {
+        window.setCaptureFileNamePrompt([name](QWidget *) { return name; });
+        BoxWatcher watcher;
+        QMetaObject::invokeMethod(&window, "saveCapture");
+        return watcher.boxes;
+    }
+
+    TestEnvironment m_environment;
+};
+
+void TestCapture::formatFollowsTheName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("html");
+    QTest::newRow("log.html") << "log.html" << true;
+    QTest::newRow("x.html.txt") << "x.html.txt" << true;
+    QTest::newRow("capture.HTML") << "capture.HTML" << false;
+    QTest::newRow("capture.htm") << "capture.htm" << false;
+    QTest::newRow("capture.log") << "capture.log" << false;
+    QTest::newRow("no suffix") << "capture" << false;
+}
+
+void TestCapture::formatFollowsTheName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, html);
+
+    QTemporaryDir folder;
+    VantorTerm window;
+    auto view = window.findChild<OstraView *>();
+    view->setPlainText(QStringLiteral("AT\nOK <ready> & done"));
+
+    const QString path = folder.filePath(name);
+    QCOMPARE(save(window, path), QStringList());
+    QVERIFY2(QFile::exists(path), "no suffix is added to the chosen name");
+    const QByteArray content = fileContent(path);
+    if (html) {
+        QCOMPARE(content, view->toHtml().toLatin1());
+        QVERIFY(content.contains("&lt;ready&gt; &amp; done"));
+    } else {
+        QCOMPARE(content, QByteArray("AT\nOK <ready> & done"));
+    }
+}
+
+void TestCapture::emptyViewGivesEmptyTextFile()
+{
+    QTemporaryDir folder;
+    VantorTerm window;
+    const QString path = folder.filePath("empty.log");
+    QCOMPARE(save(window, path), QStringList());
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(QFileInfo(path).size(), 0);
+}
+
+void TestCapture::replacesAnExistingFile()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("old.log");
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(10000, 'x'));
+    }
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QStringLiteral("short"));
+    QCOMPARE(save(window, path), QStringList());
+    QCOMPARE(fileContent(path), QByteArray("short"));
+}
+
+void TestCapture::charactersBeyondLatin1BecomeQuestionMarks()
+{
+    QTemporaryDir folder;
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QString::fromUtf8("caf\u00e9 \u20ac5"));
+    const QString path = folder.filePath("latin1.log");
+    QCOMPARE(save(window, path), QStringList());
+    QCOMPARE(fileContent(path), QByteArray("caf\xe9 ?5"));
+}
+
+void TestCapture::cancelWritesNothing()
+{
+    QTemporaryDir folder;
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
+    QCOMPARE(save(window, QString()), QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+}
+
+void TestCapture::unopenableFileIsReported()
+{
+    QTemporaryDir folder;
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
+    const QString path = folder.filePath("no/such/folder/capture.log");
+    QCOMPARE(save(window, path),
+             QStringList{QStringLiteral("save capture file Error!/Can't Open File")});
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(window.findChild<OstraView *>()->toPlainText(), QStringLiteral("data"));
+}
+
+void TestCapture::failedWriteIsReported()
+{
+    // /dev/full opens fine and fails every write with "no space left", as a full disk does.
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("this system has no writable /dev/full");
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QStringLiteral("a capture that is lost"));
+    QCOMPARE(save(window, QStringLiteral("/dev/full")),
+             QStringList{QStringLiteral("save capture file Error!/Can't Write File")});
+}
+
+QTEST_MAIN(TestCapture)
+#include "tst_capture.moc"

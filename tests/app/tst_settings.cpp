@@ -1,0 +1,293 @@
+// What the window remembers between runs: defaults on a first run, a full round trip, and what
+// a hand-edited store with wrong values gives.
+
+#include "app/vantorterm.h"
+#include "fkeys/functiondlg.h"
+#include "support/testenvironment.h"
+#include "terminal/ostraview.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+
+QSettings store()
+{
+    return QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"));
+}
+
+QStringList bindings(const VantorTerm &window)
+{
+    QStringList texts;
+    for (const FunctionKey &key : window.functionKeys())
+        texts.append(key.text);
+    return texts;
+}
+
+FunctionDlg *visibleDialog(const VantorTerm &window)
+{
+    for (FunctionDlg *dialog : window.findChildren<FunctionDlg *>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_environment.clearSettings(); }
+
+    void firstRunGivesDefaults();
+    void roundTripBringsEverythingBack();
+    void obliqueFontComesBackItalic();
+    void storedValuesAreWrittenAsTheirTypes();
+    void handWrittenStores();
+    void geometryRules_data();
+    void geometryRules();
+    void hexModeStoredTrue();
+    void dialogHiddenAtCloseIsNotReopened();
+
+private:
+    TestEnvironment m_environment;
+};
+
+void TestSettings::firstRunGivesDefaults()
+{
+    VantorTerm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QCOMPARE(window.pos(), QPoint(25, 25));
+    QCOMPARE(window.size(), QSize(800, 600));
+    QVERIFY(window.findChild<QToolBar *>("toolBar")->isVisible());
+
+    const OstraView *view = window.findChild<OstraView *>();
+    QCOMPARE(view->viewFont().family(), QStringLiteral("Courier New"));
+    QCOMPARE(view->viewFont().pointSize(), 10);
+    QCOMPARE(view->viewFont().weight(), 50);
+    QCOMPARE(view->viewFont().style(), QFont::StyleNormal);
+    QCOMPARE(view->fontColor(), QColor(0xFF, 0xFF, 0xFF));
+    QCOMPARE(view->backColor(), QColor(0x43, 0x88, 0x65));
+    QCOMPARE(view->styleSheet(),
+             QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+                            "background-color:rgb(67,136,101); }"));
+
+    QCOMPARE(window.functionKeys().size(), 12);
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(window.functionKeys().at(i).key, Qt::Key_F1 + i);
+        QVERIFY(window.functionKeys().at(i).text.isEmpty());
+    }
+    QCOMPARE(window.delay(), 5);
+    QVERIFY(!visibleDialog(window));
+    QVERIFY(!window.findChild<QAction *>("actionHexa_Mode")->isChecked());
+    QVERIFY(!window.findChild<QGroupBox *>("hexaGroup")->isVisible());
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("getting previews settings..."));
+}
+
+void TestSettings::roundTripBringsEverythingBack()
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setWeight(75);
+    font.setPointSize(13);
+    font.setStyle(QFont::StyleItalic);
+    const QStringList typed = {"AT", "", "ATI", "", "", "", "", "", "", "", "", "x\ty"};
+    {
+        VantorTerm window;
+        window.show();
+        window.move(140, 90);
+        window.resize(900, 700);
+        window.findChild<QAction *>("action_Toolbar")->setChecked(true);
+        window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
+        auto view = window.findChild<OstraView *>();
+        view->setViewFont(font);
+        view->setFontColor(QColor(10, 20, 30));
+        view->setBackColor(QColor(200, 210, 220));
+
+        // Bindings go in through the dialog, as the user enters them; F1 and F12 get CR LF.
+        window.findChild<QAction *>("actionFunction_Settings")->trigger();
+        FunctionDlg *dialog = visibleDialog(window);
+        QVERIFY(dialog);
+        for (int i = 0; i < 12; ++i)
+            dialog->lineEdits.at(i)->setText(typed.at(i));
+        dialog->checkBoxes.at(0)->setChecked(true);
+        dialog->checkBoxes.at(11)->setChecked(true);
+        dialog->delaySpinBox->setValue(250);
+        dialog->findChild<QPushButton *>("btnApply")->click();
+        QVERIFY(dialog->isVisible());
+        window.close();
+        QVERIFY(!dialog->isVisible());
+    }
+    QCOMPARE(store().value("ShowFunctionDlg").toBool(), true);
+
+    VantorTerm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.pos(), QPoint(140, 90));
+    QCOMPARE(window.size(), QSize(900, 700));
+    QVERIFY(window.findChild<QAction *>("action_Toolbar")->isChecked());
+    QVERIFY(!window.findChild<QToolBar *>("toolBar")->isVisible());
+    QVERIFY(window.findChild<QAction *>("actionHexa_Mode")->isChecked());
+    QVERIFY(window.findChild<QGroupBox *>("hexaGroup")->isVisible());
+
+    const OstraView *view = window.findChild<OstraView *>();
+    QCOMPARE(view->viewFont().family(), font.family());
+    QCOMPARE(view->viewFont().weight(), 75);
+    QCOMPARE(view->viewFont().pointSize(), 13);
+    QCOMPARE(view->viewFont().style(), QFont::StyleItalic);
+    QCOMPARE(view->fontColor(), QColor(10, 20, 30));
+    QCOMPARE(view->backColor(), QColor(200, 210, 220));
+
+    QStringList expected = typed;
+    expected[0] += QStringLiteral("\r\n");
+    expected[11] += QStringLiteral("\r\n");
+    QCOMPARE(bindings(window), expected);
+    QCOMPARE(window.delay(), 250);
+
+    // The dialog was open at the close, so it is open again, filled from the loaded table.
+    FunctionDlg *dialog = visibleDialog(window);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lineEdits.at(0)->text(), QStringLiteral("AT"));
+    QVERIFY(dialog->checkBoxes.at(0)->isChecked());
+    QCOMPARE(dialog->lineEdits.at(2)->text(), QStringLiteral("ATI"));
+    QVERIFY(!dialog->checkBoxes.at(2)->isChecked());
+    QCOMPARE(dialog->delaySpinBox->value(), 250);
+}
+
+void TestSettings::obliqueFontComesBackItalic()
+{
+    {
+        VantorTerm window;
+        QFont font(QStringLiteral("Courier New"));
+        font.setStyle(QFont::StyleOblique);
+        window.findChild<OstraView *>()->setViewFont(font);
+        QVERIFY(!window.findChild<OstraView *>()->styleSheet().contains("italic"));
+        window.close();
+    }
+    VantorTerm window;
+    QCOMPARE(window.findChild<OstraView *>()->viewFont().style(), QFont::StyleItalic);
+    QVERIFY(window.findChild<OstraView *>()->styleSheet().startsWith("QTextEdit { font:italic "));
+}
+
+void TestSettings::storedValuesAreWrittenAsTheirTypes()
+{
+    {
+        VantorTerm window;
+        window.close();
+    }
+    QSettings settings = store();
+    QCOMPARE(settings.value("fontcolor").toString(), QStringLiteral("#ffffff"));
+    QCOMPARE(settings.value("backcolor").toString(), QStringLiteral("#438865"));
+    QCOMPARE(settings.value("delay").toString(), QStringLiteral("5"));
+    QCOMPARE(settings.value("ShowFunctionDlg").toBool(), false);
+    QCOMPARE(settings.value("isHexamode").toBool(), false);
+    QCOMPARE(settings.value("viewtoolbar").toBool(), false);
+    for (int n = 1; n <= 12; ++n)
+        QVERIFY2(settings.contains(QStringLiteral("F%1").arg(n)), "every function key is stored");
+    QCOMPARE(settings.value("fontfamily").toString(), QStringLiteral("Courier New"));
+    QCOMPARE(settings.value("fontsize").toInt(), 10);
+    QCOMPARE(settings.value("fontweight").toInt(), 50);
+}
+
+void TestSettings::handWrittenStores()
+{
+    {
+        QSettings settings = store();
+        settings.setValue("delay", "abc");
+        settings.setValue("fontsize", 0);
+        settings.setValue("fontweight", "heavy");
+        settings.setValue("fontcolor", "no such colour");
+        settings.setValue("backcolor", "#12345");
+        settings.setValue("F3", "ATZ\r\n");
+    }
+    VantorTerm window;
+    QCOMPARE(window.delay(), 0);
+    const OstraView *view = window.findChild<OstraView *>();
+    QCOMPARE(view->viewFont().pointSize(), 10);
+    QCOMPARE(view->viewFont().weight(), 50);
+    // An unparsable text colour leaves the view's own; an unparsable background shows black.
+    QCOMPARE(view->fontColor(), QColor(255, 255, 255));
+    QVERIFY(view->styleSheet().contains("color:rgb(255,255,255);"));
+    QVERIFY(view->styleSheet().contains("background-color:rgb(0,0,0);"));
+
+    QStringList expected;
+    for (int i = 0; i < 12; ++i)
+        expected.append(QString());
+    expected[2] = QStringLiteral("ATZ\r\n");
+    QCOMPARE(bindings(window), expected);
+    QCOMPARE(window.functionKeys().at(2).key, int(Qt::Key_F3));
+    QCOMPARE(window.functionKeys().at(11).key, int(Qt::Key_F12));
+}
+
+void TestSettings::geometryRules_data()
+{
+    QTest::addColumn<QPoint>("storedPos");
+    QTest::addColumn<QSize>("storedSize");
+    QTest::addColumn<QPoint>("pos");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("origin moves to 25,25")
+        << QPoint(0, 0) << QSize(700, 500) << QPoint(25, 25) << QSize(700, 500);
+    QTest::newRow("negative position kept")
+        << QPoint(-40, 7) << QSize(700, 500) << QPoint(-40, 7) << QSize(700, 500);
+    QTest::newRow("zero width gives default size")
+        << QPoint(10, 10) << QSize(0, 500) << QPoint(10, 10) << QSize(800, 600);
+    QTest::newRow("below minimum meets the minimum")
+        << QPoint(10, 10) << QSize(300, 200) << QPoint(10, 10) << QSize(640, 480);
+}
+
+void TestSettings::geometryRules()
+{
+    QFETCH(QPoint, storedPos);
+    QFETCH(QSize, storedSize);
+    QFETCH(QPoint, pos);
+    QFETCH(QSize, size);
+    {
+        QSettings settings = store();
+        settings.setValue("pos", storedPos);
+        settings.setValue("size", storedSize);
+    }
+    VantorTerm window;
+    QCOMPARE(window.pos(), pos);
+    QCOMPARE(window.size(), size);
+}
+
+void TestSettings::hexModeStoredTrue()
+{
+    store().setValue("isHexamode", true);
+    VantorTerm window;
+    window.show();
+    QVERIFY(window.findChild<QAction *>("actionHexa_Mode")->isChecked());
+    QVERIFY(window.findChild<QGroupBox *>("hexaGroup")->isVisible());
+}
+
+void TestSettings::dialogHiddenAtCloseIsNotReopened()
+{
+    {
+        VantorTerm window;
+        window.show();
+        window.findChild<QAction *>("actionFunction_Settings")->trigger();
+        FunctionDlg *dialog = visibleDialog(window);
+        QVERIFY(dialog);
+        dialog->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Cancel)
+            ->click();
+        window.close();
+    }
+    QCOMPARE(store().value("ShowFunctionDlg").toBool(), false);
+    VantorTerm window;
+    QVERIFY(!visibleDialog(window));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
