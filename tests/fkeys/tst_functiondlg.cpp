@@ -1,0 +1,476 @@
+#include "app/programtitle.h"
+#include "app/vantorterm.h"
+#include "fkeys/functiondlg.h"
+
+#include "support/testenvironment.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+// The function-key dialog as the user meets it through the main window: its form, how it fills
+// itself from the table, and what Apply, OK, Cancel and reopening do to the table.
+class TestFunctionDlg : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formFrame();
+    void formKeyRows_data();
+    void formKeyRows();
+    void fillsFromTable_data();
+    void fillsFromTable();
+    void fillsFromStore_data();
+    void fillsFromStore();
+    void applyThenCloseKeepsApplied_data();
+    void applyThenCloseKeepsApplied();
+    void cancelledEditsAreNotShownAgain();
+    void functionSettingsWhileOpenDoesNothing();
+    void okAppliesAndLetsGoOfTheDialog();
+    void reapplyingLeavesBindingsAsTheyWere();
+
+private:
+    FunctionDlg *openDialog();
+    FunctionDlg *visibleDialog() const;
+    void clickApply(FunctionDlg *dialog);
+    void clickStandardButton(FunctionDlg *dialog, QDialogButtonBox::StandardButton which);
+    void applyTable(const QString &f1, int delay);
+
+    TestEnvironment m_environment;
+    std::unique_ptr<VantorTerm> m_window;
+};
+
+void TestFunctionDlg::init() {
+    m_environment.clearSettings();
+    m_window = std::make_unique<VantorTerm>();
+    m_window->setPortFinder([] { return QStringList(); });
+}
+
+void TestFunctionDlg::cleanup() {
+    m_window.reset();
+}
+
+FunctionDlg *TestFunctionDlg::visibleDialog() const {
+    FunctionDlg *found = nullptr;
+    for (FunctionDlg *dialog : m_window->findChildren<FunctionDlg *>()) {
+        if (!dialog->isVisible())
+            continue;
+        if (found)
+            return nullptr; // two visible dialogs are never right
+        found = dialog;
+    }
+    return found;
+}
+
+FunctionDlg *TestFunctionDlg::openDialog() {
+    m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
+    return visibleDialog();
+}
+
+void TestFunctionDlg::clickApply(FunctionDlg *dialog) {
+    QTest::mouseClick(dialog->findChild<QPushButton *>("btnApply"), Qt::LeftButton);
+}
+
+void TestFunctionDlg::clickStandardButton(FunctionDlg *dialog,
+                                          QDialogButtonBox::StandardButton which) {
+    auto box = dialog->findChild<QDialogButtonBox *>("buttonBox");
+    QTest::mouseClick(box->button(which), Qt::LeftButton);
+}
+
+// Puts f1 (exactly, with no LF box) and the delay into the table through the dialog, the way
+// any binding gets there during a run, and closes the dialog again.
+void TestFunctionDlg::applyTable(const QString &f1, int delay) {
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->lineEdits.at(0)->setText(f1);
+    dialog->checkBoxes.at(0)->setChecked(false);
+    dialog->delaySpinBox->setValue(delay);
+    clickApply(dialog);
+    clickStandardButton(dialog, QDialogButtonBox::Cancel);
+    QCOMPARE(m_window->functionKeys().at(0).text, f1);
+    QCOMPARE(m_window->delay(), delay);
+}
+
+void TestFunctionDlg::formFrame() {
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), QString("FunctionDialog"));
+    QCOMPARE(dialog->parent(), m_window.get());
+    QCOMPARE(dialog->windowTitle(), QString("Function Key Settings"));
+    QCOMPARE(dialog->windowModality(), Qt::NonModal);
+    QVERIFY(!dialog->isModal());
+    // The form asks for 550 x 405; where the platform's fonts make the thirteen rows taller,
+    // the layout's minimum wins once the dialog is shown.
+    QCOMPARE(FunctionDlg(m_window.get()).size(), QSize(550, 405));
+    QCOMPARE(dialog->width(), 550);
+    QVERIFY(dialog->height() >= 405);
+    QCOMPARE(dialog->font().family(), QString("Lucida Console"));
+    QCOMPARE(dialog->font().pointSize(), 10);
+    const QImage icon = dialog->windowIcon().pixmap(48, 48).toImage();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32),
+             QImage(":/Ostra/images/menu.png").convertToFormat(QImage::Format_ARGB32));
+
+    auto outer = dialog->findChild<QGridLayout *>("gridLayout");
+    auto groupBox = dialog->findChild<QGroupBox *>("groupBox");
+    auto buttons = dialog->findChild<QHBoxLayout *>("hboxLayout");
+    QVERIFY(outer && groupBox && buttons);
+    QCOMPARE(dialog->layout(), outer);
+    QVERIFY(groupBox->title().isEmpty());
+    int row, column, rowSpan, columnSpan;
+    outer->getItemPosition(outer->indexOf(groupBox), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({0, 0, 1, 1}));
+    int buttonsIndex = -1;
+    for (int i = 0; i < outer->count(); ++i)
+        buttonsIndex = outer->itemAt(i)->layout() == buttons ? i : buttonsIndex;
+    QVERIFY(buttonsIndex >= 0);
+    outer->getItemPosition(buttonsIndex, &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({1, 0, 1, 1}));
+
+    auto grid = dialog->findChild<QGridLayout *>("gridLayout1");
+    QVERIFY(grid);
+    QCOMPARE(groupBox->layout(), grid);
+    QCOMPARE(grid->rowCount(), 13);
+    QCOMPARE(grid->columnCount(), 5);
+
+    auto delayLabel = dialog->findChild<QLabel *>("label_13");
+    QCOMPARE(delayLabel->text(), QString("Serial Write Delay mSec"));
+    grid->getItemPosition(grid->indexOf(delayLabel), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({12, 0, 1, 2}));
+    QLayoutItem *gap = grid->itemAtPosition(12, 2);
+    QVERIFY(gap && gap->spacerItem());
+    QCOMPARE(gap->spacerItem()->sizeHint(), QSize(40, 20));
+    QCOMPARE(gap->spacerItem()->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(gap->spacerItem()->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    auto spinBox = dialog->findChild<QSpinBox *>("spinBox_delay");
+    QCOMPARE(dialog->delaySpinBox, spinBox);
+    QCOMPARE(grid->itemAtPosition(12, 3)->widget(), spinBox);
+    QCOMPARE(spinBox->minimum(), 0);
+    QCOMPARE(spinBox->maximum(), 10000);
+    QCOMPARE(spinBox->singleStep(), 1);
+    QVERIFY(spinBox->prefix().isEmpty() && spinBox->suffix().isEmpty());
+    QCOMPARE(spinBox->value(), 5);
+
+    QCOMPARE(buttons->count(), 3);
+    auto apply = qobject_cast<QPushButton *>(buttons->itemAt(0)->widget());
+    QVERIFY(apply);
+    QCOMPARE(apply->objectName(), QString("btnApply"));
+    QCOMPARE(apply->text(), QString("Apply"));
+    QVERIFY(buttons->itemAt(1)->spacerItem());
+    QCOMPARE(buttons->itemAt(1)->spacerItem()->sizeHint(), QSize(40, 20));
+    QCOMPARE(buttons->itemAt(1)->spacerItem()->sizePolicy().horizontalPolicy(),
+             QSizePolicy::Expanding);
+    auto box = qobject_cast<QDialogButtonBox *>(buttons->itemAt(2)->widget());
+    QVERIFY(box);
+    QCOMPARE(box->objectName(), QString("buttonBox"));
+    QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+}
+
+void TestFunctionDlg::formKeyRows_data() {
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < 12; ++i)
+        QTest::newRow(qPrintable(QStringLiteral("F%1").arg(i + 1))) << i;
+}
+
+void TestFunctionDlg::formKeyRows() {
+    QFETCH(int, index);
+    const QString number = QString::number(index + 1);
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    auto grid = dialog->findChild<QGridLayout *>("gridLayout1");
+
+    const QString labelName = index == 0 ? QString("label") : "label_" + number;
+    auto label = dialog->findChild<QLabel *>(labelName);
+    QVERIFY(label);
+    QCOMPARE(label->text(), "F" + number);
+    QCOMPARE(label->alignment(), Qt::AlignCenter);
+    auto lineEdit = dialog->findChild<QLineEdit *>("lineEdit_f" + number);
+    QVERIFY(lineEdit);
+    QCOMPARE(dialog->lineEdits.value(index), lineEdit);
+    QVERIFY(!lineEdit->validator());
+    QVERIFY(lineEdit->inputMask().isEmpty());
+    QCOMPARE(lineEdit->maxLength(), QLineEdit().maxLength());
+    auto checkBox = dialog->findChild<QCheckBox *>("checkBox_f" + number);
+    QVERIFY(checkBox);
+    QCOMPARE(dialog->checkBoxes.value(index), checkBox);
+    QCOMPARE(checkBox->text(), QString("LF"));
+
+    int row, column, rowSpan, columnSpan;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({index, 0, 1, 1}));
+    grid->getItemPosition(grid->indexOf(lineEdit), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({index, 1, 1, 3}));
+    grid->getItemPosition(grid->indexOf(checkBox), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({index, 4, 1, 1}));
+}
+
+void TestFunctionDlg::fillsFromTable_data() {
+    QTest::addColumn<QString>("binding");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("afterApply");
+
+    QTest::newRow("three letters then CR LF") << "ATZ\r\n"
+                                              << "ATZ" << true << "ATZ\r\n";
+    QTest::newRow("no line feed") << "ATZ"
+                                  << "ATZ" << false << "ATZ";
+    QTest::newRow("empty") << ""
+                           << "" << false << "";
+    QTest::newRow("CR LF alone") << "\r\n"
+                                 << "" << true << "\r\n";
+    QTest::newRow("CR LF in the middle") << "AT\r\nZ"
+                                         << "ATZ" << true << "ATZ\r\n";
+    QTest::newRow("two pairs") << "A\r\nB\r\n"
+                               << "AB" << true << "AB\r\n";
+    QTest::newRow("lone LF stays and ticks") << "A\nB"
+                                             << "A\nB" << true << "A\nB\r\n";
+    QTest::newRow("lone CR stays") << "A\rB"
+                                   << "A\rB" << false << "A\rB";
+    QTest::newRow("LF CR is no pair") << "A\n\rB"
+                                      << "A\n\rB" << true << "A\n\rB\r\n";
+    QTest::newRow("beyond Latin-1")
+        << QString(QChar(0x20AC)) << QString(QChar(0x20AC)) << false << QString(QChar(0x20AC));
+}
+
+void TestFunctionDlg::fillsFromTable() {
+    QFETCH(QString, binding);
+    QFETCH(QString, shown);
+    QFETCH(bool, ticked);
+    QFETCH(QString, afterApply);
+
+    applyTable(binding, 5);
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lineEdits.at(0)->text(), shown);
+    QCOMPARE(dialog->checkBoxes.at(0)->isChecked(), ticked);
+    // Filled by an insertion, so the user can undo back to an empty field.
+    QCOMPARE(dialog->lineEdits.at(0)->isUndoAvailable(), !shown.isEmpty());
+    for (int i = 1; i < 12; ++i) {
+        QVERIFY(dialog->lineEdits.at(i)->text().isEmpty());
+        QVERIFY(!dialog->checkBoxes.at(i)->isChecked());
+    }
+
+    clickApply(dialog);
+    QCOMPARE(m_window->functionKeys().at(0).text, afterApply);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->lineEdits.at(0)->text(), shown);
+}
+
+void TestFunctionDlg::fillsFromStore_data() {
+    QTest::addColumn<QString>("f3");
+    QTest::addColumn<QString>("delay");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<int>("shownDelay");
+    QTest::addColumn<QString>("appliedF3");
+
+    QTest::newRow("CR LF in the middle") << "AT\r\nZ"
+                                         << "250"
+                                         << "ATZ" << true << 250 << "ATZ\r\n";
+    QTest::newRow("delay above 10000 shows 10000") << "ATI"
+                                                   << "20000"
+                                                   << "ATI" << false << 10000 << "ATI";
+    QTest::newRow("negative delay shows 0") << ""
+                                            << "-5"
+                                            << "" << false << 0 << "";
+}
+
+// Only the settings store can hand the table a binding with CR LF inside it or a delay outside
+// the spin box's range.
+void TestFunctionDlg::fillsFromStore() {
+    QFETCH(QString, f3);
+    QFETCH(QString, delay);
+    QFETCH(QString, shown);
+    QFETCH(bool, ticked);
+    QFETCH(int, shownDelay);
+    QFETCH(QString, appliedF3);
+
+    m_window.reset();
+    {
+        QSettings store("TarquelTerm", programTitle());
+        store.setValue("F3", f3);
+        store.setValue("delay", delay);
+    }
+    m_window = std::make_unique<VantorTerm>();
+    QCOMPARE(m_window->functionKeys().at(2).text, f3);
+    QCOMPARE(m_window->delay(), delay.toInt());
+
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->lineEdits.at(2)->text(), shown);
+    QCOMPARE(dialog->checkBoxes.at(2)->isChecked(), ticked);
+    QCOMPARE(dialog->delaySpinBox->value(), shownDelay);
+    QCOMPARE(dialog->delaySpinBox->text(), QString::number(shownDelay));
+
+    clickApply(dialog);
+    QCOMPARE(m_window->functionKeys().at(2).text, appliedF3);
+    QCOMPARE(m_window->delay(), shownDelay);
+}
+
+void TestFunctionDlg::applyThenCloseKeepsApplied_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel button") << "cancel";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("window close button") << "close";
+}
+
+void TestFunctionDlg::applyThenCloseKeepsApplied() {
+    QFETCH(QString, how);
+
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->lineEdits.at(1), "ATI");
+    QTest::mouseClick(dialog->checkBoxes.at(1), Qt::LeftButton);
+    QVERIFY(dialog->checkBoxes.at(1)->isChecked());
+    dialog->delaySpinBox->selectAll();
+    QTest::keyClicks(dialog->delaySpinBox, "250");
+    clickApply(dialog);
+    QCOMPARE(m_window->functionKeys().at(1).text, QString("ATI\r\n"));
+    QCOMPARE(m_window->delay(), 250);
+
+    // Edits after the Apply are thrown away by closing the dialog.
+    QTest::keyClicks(dialog->lineEdits.at(1), "X");
+    QTest::keyClicks(dialog->lineEdits.at(4), "lost");
+    dialog->delaySpinBox->selectAll();
+    QTest::keyClicks(dialog->delaySpinBox, "7");
+    if (how == "cancel")
+        clickStandardButton(dialog, QDialogButtonBox::Cancel);
+    else if (how == "escape")
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    else
+        dialog->close();
+
+    QVERIFY(!dialog->isVisible());
+    const QList<FunctionKey> keys = m_window->functionKeys();
+    QCOMPARE(keys.size(), 12);
+    QCOMPARE(keys.at(1).text, QString("ATI\r\n"));
+    QVERIFY(keys.at(4).text.isEmpty());
+    QCOMPARE(m_window->delay(), 250);
+
+    // ... and what was applied is what the window keeps for the next run.
+    m_window->close();
+    QSettings store("TarquelTerm", programTitle());
+    QCOMPARE(store.value("F2").toString(), QString("ATI\r\n"));
+    QCOMPARE(store.value("F5").toString(), QString());
+    QCOMPARE(store.value("delay").toString(), QString("250"));
+}
+
+void TestFunctionDlg::cancelledEditsAreNotShownAgain() {
+    applyTable("AT", 20);
+    FunctionDlg *first = openDialog();
+    QVERIFY(first);
+    first->lineEdits.at(0)->selectAll();
+    QTest::keyClicks(first->lineEdits.at(0), "XYZ");
+    QTest::mouseClick(first->checkBoxes.at(0), Qt::LeftButton);
+    first->delaySpinBox->setValue(900);
+    clickStandardButton(first, QDialogButtonBox::Cancel);
+    QPointer<FunctionDlg> cancelled(first);
+
+    FunctionDlg *second = openDialog();
+    QVERIFY(second);
+    QVERIFY(second != cancelled);
+    QVERIFY(!cancelled || !cancelled->isVisible());
+    QCOMPARE(second->lineEdits.at(0)->text(), QString("AT"));
+    QVERIFY(!second->checkBoxes.at(0)->isChecked());
+    QCOMPARE(second->delaySpinBox->value(), 20);
+    QCOMPARE(m_window->functionKeys().at(0).text, QString("AT"));
+}
+
+void TestFunctionDlg::functionSettingsWhileOpenDoesNothing() {
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->lineEdits.at(6), "not applied");
+    const int dialogs = m_window->findChildren<FunctionDlg *>().size();
+
+    QAction *action = m_window->findChild<QAction *>("actionFunction_Settings");
+    action->trigger();
+    QMetaObject::invokeMethod(m_window.get(), "functionSetting");
+
+    QCOMPARE(visibleDialog(), dialog);
+    QCOMPARE(m_window->findChildren<FunctionDlg *>().size(), dialogs);
+    QCOMPARE(dialog->lineEdits.at(6)->text(), QString("not applied"));
+    QVERIFY(m_window->functionKeys().at(6).text.isEmpty());
+}
+
+void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog() {
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->lineEdits.at(11), "ATH");
+    QTest::mouseClick(dialog->checkBoxes.at(11), Qt::LeftButton);
+    dialog->delaySpinBox->setValue(40);
+    QPointer<FunctionDlg> accepted(dialog);
+    clickStandardButton(dialog, QDialogButtonBox::Ok);
+
+    QCOMPARE(m_window->functionKeys().at(11).text, QString("ATH\r\n"));
+    QCOMPARE(m_window->delay(), 40);
+    QVERIFY(visibleDialog() == nullptr);
+
+    // The window no longer holds the dialog: an Apply reaching it now finds nothing to read,
+    // even though the dialog object itself may not be deleted yet.
+    if (accepted) {
+        QVERIFY(!accepted->isVisible());
+        accepted->lineEdits.at(11)->setText("changed after OK");
+    }
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "applyFunction"));
+    QCOMPARE(m_window->functionKeys().at(11).text, QString("ATH\r\n"));
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(accepted.isNull());
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "applyFunction"));
+    QCOMPARE(m_window->delay(), 40);
+
+    FunctionDlg *reopened = openDialog();
+    QVERIFY(reopened);
+    QCOMPARE(reopened->lineEdits.at(11)->text(), QString("ATH"));
+    QVERIFY(reopened->checkBoxes.at(11)->isChecked());
+    QCOMPARE(reopened->delaySpinBox->value(), 40);
+}
+
+void TestFunctionDlg::reapplyingLeavesBindingsAsTheyWere() {
+    FunctionDlg *dialog = openDialog();
+    QVERIFY(dialog);
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClicks(dialog->lineEdits.at(i), QStringLiteral("K%1").arg(i + 1));
+        dialog->checkBoxes.at(i)->setChecked(i % 2 == 0);
+    }
+    dialog->delaySpinBox->setValue(0);
+    clickApply(dialog);
+    const QList<FunctionKey> applied = m_window->functionKeys();
+    QCOMPARE(applied.at(0).text, QString("K1\r\n"));
+    QCOMPARE(applied.at(1).text, QString("K2"));
+    QCOMPARE(m_window->delay(), 0);
+
+    // Applying again does not double the CR LF.
+    clickApply(dialog);
+    clickStandardButton(dialog, QDialogButtonBox::Ok);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // Opening takes the CR LF out and OK puts it back.
+    FunctionDlg *reopened = openDialog();
+    QVERIFY(reopened);
+    clickStandardButton(reopened, QDialogButtonBox::Ok);
+    const QList<FunctionKey> keys = m_window->functionKeys();
+    QCOMPARE(keys.size(), 12);
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(keys.at(i).key, applied.at(i).key);
+        QCOMPARE(keys.at(i).text, applied.at(i).text);
+    }
+    QCOMPARE(m_window->delay(), 0);
+}
+
+QTEST_MAIN(TestFunctionDlg)
+#include "tst_functiondlg.moc"
