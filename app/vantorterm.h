@@ -89,6 +89,8 @@ private:
     QTimer *connectionTimer = nullptr;
     bool deviceFound = false;
     bool deviceFoundBefore = false;
+    // Why the last open failed ("port: cause"), for the not-found message.
+    QString m_openFailure;
     bool isHexamode = false;
     PortFinder m_portFinder;
     FileNamePrompt m_captureFileNamePrompt;

@@ -9,8 +9,7 @@
 // The one channel to the device: keeps the line settings as classic indices, opens a named port
 // with them, writes byte arrays, and queues every received byte, announcing each arrival with
 // readComm().
-class SerialPort : public QObject
-{
+class SerialPort : public QObject {
     Q_OBJECT
 
 public:
@@ -52,3 +51,15 @@ private:
     int stopBitsIndex = 0;
     int flowControlIndex = 0;
 };
+
+// The classic line-setting tables behind the indices. A baud-rate index outside its table gives
+// 0 bits per second (the port then refuses to open); outside the other tables the channel's
+// defaults are used: 8 data bits, no parity, one stop bit, no flow control.
+qint32 baudRateForIndex(int index);
+QSerialPort::DataBits dataBitsForIndex(int index);
+QSerialPort::Parity parityForIndex(int index);
+QSerialPort::StopBits stopBitsForIndex(int index);
+QSerialPort::FlowControl flowControlForIndex(int index);
+
+// A port name in the Windows device namespace: "\\.\" in front, unless the name holds it already.
+QString windowsSystemPortName(const QString &name);

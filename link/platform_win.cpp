@@ -1,0 +1,15 @@
+// The device link on Windows: discovery asks SetupAPI and the registry, and ports are opened in
+// the device namespace.
+
+#include "link/devicediscovery.h"
+#include "link/platform.h"
+#include "link/serialport.h"
+#include "link/windowsdevices.h"
+
+QStringList findDevicePorts() {
+    return findWindowsDevicePorts(&WindowsDevices::listClassDevices);
+}
+
+QString systemPortName(const QString &name) {
+    return windowsSystemPortName(name);
+}

@@ -1,0 +1,62 @@
+#include "portfailure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <pty.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+bool replaceWith(int replacement, int descriptor) {
+    if (replacement < 0)
+        return false;
+    const bool done = ::dup2(replacement, descriptor) == descriptor;
+    ::close(replacement);
+    return done;
+}
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+bool replaceWithDirectory(int descriptor) {
+    return replaceWith(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), descriptor);
+}
+
+bool replaceWithHungUpTerminal(int descriptor) {
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return false;
+    // With its only slave closed, the master reads EIO.
+    ::close(slave);
+    return replaceWith(master, descriptor);
+}
+
+QList<int> descriptorsOpenOn(const QString &path) {
+    QList<int> found;
+    const QDir table(QStringLiteral("/proc/self/fd"));
+    const QStringList entries
+        = table.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        if (QFile::symLinkTarget(table.filePath(entry)) == path)
+            found.append(entry.toInt());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+double cpuSecondsOver(int msecs) {
+    const double start = processCpuSeconds();
+    QTest::qWait(msecs);
+    return processCpuSeconds() - start;
+}

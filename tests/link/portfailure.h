@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Ways to make an open serial port fail for real, as an unplugged device does, by putting
+// something else behind the descriptor the serial library holds; and a measure of the CPU time
+// the process spends meanwhile.
+
+// Reading the descriptor then fails with EISDIR, which the library reports as a ReadError.
+bool replaceWithDirectory(int descriptor);
+
+// Reading the descriptor then fails with EIO, which the library reports as a ResourceError.
+bool replaceWithHungUpTerminal(int descriptor);
+
+// The descriptors of this process that are open on path, lowest first.
+QList<int> descriptorsOpenOn(const QString &path);
+
+// The CPU time this process uses while its event loop runs for msecs milliseconds.
+double cpuSecondsOver(int msecs);

@@ -1,0 +1,373 @@
+// The serial channel against a simulated device: line settings, open and close, writes, the
+// receive queue, and how a port that dies under it is closed at once.
+
+#include "link/serialport.h"
+#include "portfailure.h"
+#include "support/simulateddevice.h"
+#include "support/testenvironment.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QSerialPort::DataBits)
+Q_DECLARE_METATYPE(QSerialPort::Parity)
+Q_DECLARE_METATYPE(QSerialPort::StopBits)
+Q_DECLARE_METATYPE(QSerialPort::FlowControl)
+Q_DECLARE_METATYPE(QSerialPort::SerialPortError)
+
+namespace {
+
+// A path that no port will ever have: the open fails, but the settings reach the port first.
+const QString missingPort = QStringLiteral("/nonexistent/ttyACM0");
+
+QSerialPort *portOf(SerialPort &channel) {
+    return channel.findChild<QSerialPort *>();
+}
+
+QByteArray queued(const SerialPort &channel) {
+    QByteArray bytes;
+    for (char byte : channel.receivedBytes)
+        bytes.append(byte);
+    return bytes;
+}
+
+} // namespace
+
+// Tests of SerialPort: the channel the program talks to the device through.
+class SerialPortTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void baudRateTable_data();
+    void baudRateTable();
+    void settingsReachThePortAtOpen_data();
+    void settingsReachThePortAtOpen();
+    void stopBitsRule_data();
+    void stopBitsRule();
+    void windowsNameRule_data();
+    void windowsNameRule();
+    void opensUnderTheGivenName();
+    void failedOpenKeepsThePreviousName();
+    void reopeningClosesFirst();
+    void writes();
+    void queuesEveryArrival();
+    void lostPortIsClosedAtOnce_data();
+    void lostPortIsClosedAtOnce();
+    void otherErrorsKeepThePortOpen_data();
+    void otherErrorsKeepThePortOpen();
+    void hangUpEndsTheChannelWithoutBusyLoop();
+};
+
+void SerialPortTest::baudRateTable_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("bitsPerSecond");
+    const int table[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                         19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    for (int index = 0; index < 15; ++index)
+        QTest::addRow("index %d", index) << index << table[index];
+    QTest::newRow("below the table") << -1 << 0;
+    QTest::newRow("just above the table") << 15 << 0;
+    QTest::newRow("far above the table") << 1000 << 0;
+}
+
+void SerialPortTest::baudRateTable() {
+    QFETCH(int, index);
+    QFETCH(int, bitsPerSecond);
+    QCOMPARE(baudRateForIndex(index), bitsPerSecond);
+
+    SerialPort channel;
+    channel.setBaudRateIndex(index);
+    QVERIFY(!channel.openPort(missingPort));
+    QCOMPARE(portOf(channel)->baudRate(), bitsPerSecond);
+}
+
+void SerialPortTest::settingsReachThePortAtOpen_data() {
+    QTest::addColumn<int>("dataBitsIndex");
+    QTest::addColumn<int>("parityIndex");
+    QTest::addColumn<int>("stopBitsIndex");
+    QTest::addColumn<int>("flowControlIndex");
+    QTest::addColumn<QSerialPort::DataBits>("dataBits");
+    QTest::addColumn<QSerialPort::Parity>("parity");
+    QTest::addColumn<QSerialPort::StopBits>("stopBits");
+    QTest::addColumn<QSerialPort::FlowControl>("flowControl");
+
+    QTest::newRow("defaults") << 3 << 0 << 0 << 0 << QSerialPort::Data8 << QSerialPort::NoParity
+                              << QSerialPort::OneStop << QSerialPort::NoFlowControl;
+    QTest::newRow("7 odd, hardware flow")
+        << 2 << 1 << 0 << 1 << QSerialPort::Data7 << QSerialPort::OddParity << QSerialPort::OneStop
+        << QSerialPort::HardwareControl;
+    QTest::newRow("6 even, two stops, software flow")
+        << 1 << 2 << 2 << 2 << QSerialPort::Data6 << QSerialPort::EvenParity << QSerialPort::TwoStop
+        << QSerialPort::SoftwareControl;
+    QTest::newRow("parity 3 is mark")
+        << 3 << 3 << 0 << 0 << QSerialPort::Data8 << QSerialPort::MarkParity << QSerialPort::OneStop
+        << QSerialPort::NoFlowControl;
+    QTest::newRow("parity 4 is space")
+        << 3 << 4 << 0 << 0 << QSerialPort::Data8 << QSerialPort::SpaceParity
+        << QSerialPort::OneStop << QSerialPort::NoFlowControl;
+    QTest::newRow("5 bits, one and a half stops")
+        << 0 << 0 << 1 << 0 << QSerialPort::Data5 << QSerialPort::NoParity
+        << QSerialPort::OneAndHalfStop << QSerialPort::NoFlowControl;
+}
+
+void SerialPortTest::settingsReachThePortAtOpen() {
+    QFETCH(int, dataBitsIndex);
+    QFETCH(int, parityIndex);
+    QFETCH(int, stopBitsIndex);
+    QFETCH(int, flowControlIndex);
+
+    SerialPort channel;
+    channel.setDataBitsIndex(dataBitsIndex);
+    channel.setParityIndex(parityIndex);
+    channel.setStopBitsIndex(stopBitsIndex);
+    channel.setFlowControlIndex(flowControlIndex);
+    QVERIFY(!channel.openPort(missingPort));
+
+    QSerialPort *port = portOf(channel);
+    QTEST(port->dataBits(), "dataBits");
+    QTEST(port->parity(), "parity");
+    QTEST(port->stopBits(), "stopBits");
+    QTEST(port->flowControl(), "flowControl");
+}
+
+void SerialPortTest::stopBitsRule_data() {
+    // Each call is "d<index>" for setDataBitsIndex or "s<index>" for setStopBitsIndex, made on a
+    // new channel (8 data bits, one stop bit) in the order written.
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<QSerialPort::DataBits>("dataBits");
+    QTest::addColumn<QSerialPort::StopBits>("stopBits");
+
+    QTest::newRow("one and a half refused with eight bits")
+        << "s1" << QSerialPort::Data8 << QSerialPort::OneStop;
+    QTest::newRow("one and a half accepted after five bits")
+        << "d0 s1" << QSerialPort::Data5 << QSerialPort::OneAndHalfStop;
+    QTest::newRow("eight bits then refused with one and a half")
+        << "d0 s1 d3" << QSerialPort::Data5 << QSerialPort::OneAndHalfStop;
+    QTest::newRow("six bits refused with one and a half")
+        << "d0 s1 d1" << QSerialPort::Data5 << QSerialPort::OneAndHalfStop;
+    QTest::newRow("two stops refused with five bits")
+        << "d0 s2" << QSerialPort::Data5 << QSerialPort::OneStop;
+    QTest::newRow("five bits refused with two stops")
+        << "s2 d0" << QSerialPort::Data8 << QSerialPort::TwoStop;
+    QTest::newRow("two stops go with six bits")
+        << "d1 s2" << QSerialPort::Data6 << QSerialPort::TwoStop;
+    QTest::newRow("back to one stop frees the data bits")
+        << "d0 s1 s0 d3" << QSerialPort::Data8 << QSerialPort::OneStop;
+    QTest::newRow("supervision's order") << "d3 s0" << QSerialPort::Data8 << QSerialPort::OneStop;
+}
+
+void SerialPortTest::stopBitsRule() {
+    QFETCH(QString, calls);
+
+    SerialPort channel;
+    for (const QString &call : calls.split(QLatin1Char(' '))) {
+        const int index = call.mid(1).toInt();
+        if (call.startsWith(QLatin1Char('d')))
+            channel.setDataBitsIndex(index);
+        else
+            channel.setStopBitsIndex(index);
+    }
+    QVERIFY(!channel.openPort(missingPort));
+    QTEST(portOf(channel)->dataBits(), "dataBits");
+    QTEST(portOf(channel)->stopBits(), "stopBits");
+}
+
+void SerialPortTest::windowsNameRule_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("systemName");
+
+    QTest::newRow("plain name gets the prefix") << "COM5"
+                                                << "\\\\.\\COM5";
+    QTest::newRow("two-digit port") << "COM12"
+                                    << "\\\\.\\COM12";
+    QTest::newRow("prefixed name unchanged") << "\\\\.\\COM5"
+                                             << "\\\\.\\COM5";
+    QTest::newRow("prefix anywhere counts") << "x\\\\.\\COM5"
+                                            << "x\\\\.\\COM5";
+    QTest::newRow("forward slashes are no prefix") << "//./COM5"
+                                                   << "\\\\.\\//./COM5";
+    QTest::newRow("empty name") << ""
+                                << "\\\\.\\";
+}
+
+void SerialPortTest::windowsNameRule() {
+    QFETCH(QString, name);
+    QTEST(windowsSystemPortName(name), "systemName");
+}
+
+void SerialPortTest::opensUnderTheGivenName() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    DebugLog log;
+
+    // A bare name is found under /dev by the serial library itself: the channel hands it over
+    // unchanged and reports it as given.
+    const QString bareName = device.portName().mid(int(qstrlen("/dev/")));
+    SerialPort channel;
+    QVERIFY(channel.openPort(bareName));
+    QCOMPARE(channel.portName(), bareName);
+    QVERIFY(log.lines().contains(
+        QStringLiteral("MainController serial port:[%1] opening...").arg(bareName)));
+
+    SerialPort other;
+    QVERIFY(!other.openPort(missingPort));
+    QCOMPARE(other.portName(), QString());
+    QVERIFY(log.lines().contains(
+        QStringLiteral("MainController serial port:[%1] opening...").arg(missingPort)));
+}
+
+void SerialPortTest::failedOpenKeepsThePreviousName() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QVERIFY(channel.openPort(device.portName()));
+    QVERIFY(!channel.openPort(missingPort));
+    QCOMPARE(channel.portName(), device.portName());
+    // The failed open closed the old port first.
+    QVERIFY(!channel.writeData("x"));
+}
+
+void SerialPortTest::reopeningClosesFirst() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QVERIFY(channel.openPort(device.portName()));
+    // Opening an open port fails unless the channel closes it first.
+    QVERIFY(channel.openPort(device.portName()));
+    QVERIFY(channel.writeData("ok"));
+    QCOMPARE(device.read(2), QByteArray("ok"));
+
+    channel.closePort();
+    QVERIFY(!channel.writeData("x"));
+    QVERIFY(!portOf(channel)->isOpen());
+}
+
+void SerialPortTest::writes() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    DebugLog log;
+    SerialPort channel;
+
+    QVERIFY(!channel.writeData("early"));
+    QCOMPARE(log.count(QStringLiteral("SerialPort")), 0);
+
+    QVERIFY(channel.openPort(device.portName()));
+    log.clear();
+    QVERIFY(channel.writeData("AT\r\n"));
+    QCOMPARE(device.read(4), QByteArray("AT\r\n"));
+    const QString expected = QStringLiteral("SerialPort writeData() : [%1] :AT\r");
+    QVERIFY2(log.lines().contains(expected.arg(device.portName())),
+             qPrintable(log.lines().join('|')));
+
+    log.clear();
+    QVERIFY(!channel.writeData(QByteArray()));
+    QVERIFY(
+        log.lines().contains(QStringLiteral("SerialPort write error.[%1]").arg(device.portName())));
+    QCOMPARE(device.readAvailable(), QByteArray());
+
+    // Bytes outside ASCII go out as they are.
+    QVERIFY(channel.writeData(QByteArray("\x00\xff\x80", 3)));
+    QCOMPARE(device.read(3), QByteArray("\x00\xff\x80", 3));
+}
+
+void SerialPortTest::queuesEveryArrival() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QSignalSpy announced(&channel, &SerialPort::readComm);
+    QVERIFY(channel.openPort(device.portName()));
+
+    channel.receivedBytes.push_back('x');
+    QVERIFY(device.send("abc"));
+    QVERIFY(announced.wait());
+    QCOMPARE(announced.count(), 1);
+    QCOMPARE(queued(channel), QByteArray("xabc"));
+
+    // A run that finds nothing still announces, and leaves the queue as it was.
+    QVERIFY(QMetaObject::invokeMethod(&channel, "readData"));
+    QCOMPARE(announced.count(), 2);
+    QCOMPARE(queued(channel), QByteArray("xabc"));
+}
+
+void SerialPortTest::lostPortIsClosedAtOnce_data() {
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+
+    // Real failures of the line, made by putting something else behind the port's descriptor.
+    // A directory cannot be read (EISDIR), which the library reports as a ReadError over and
+    // over; a pseudo-terminal whose other side is gone reads EIO, a ResourceError.
+    QTest::newRow("read error") << "directory"
+                                << "Is a directory";
+    QTest::newRow("resource error") << "hung-up terminal"
+                                    << "Input/output error";
+}
+
+void SerialPortTest::lostPortIsClosedAtOnce() {
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QSignalSpy lost(&channel, &SerialPort::portLost);
+    QVERIFY(channel.openPort(device.portName()));
+
+    QVERIFY(failure == "directory" ? replaceWithDirectory(portOf(channel)->handle())
+                                   : replaceWithHungUpTerminal(portOf(channel)->handle()));
+    QTRY_COMPARE(lost.count(), 1);
+    QCOMPARE(lost.first().first().toString(), reason);
+    QVERIFY(!portOf(channel)->isOpen());
+    QVERIFY(!channel.writeData("x"));
+
+    const double cpu = cpuSecondsOver(1000);
+    QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
+    QCOMPARE(lost.count(), 1);
+}
+
+void SerialPortTest::otherErrorsKeepThePortOpen_data() {
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::newRow("timeout") << QSerialPort::TimeoutError;
+    QTest::newRow("no error") << QSerialPort::NoError;
+    QTest::newRow("not open") << QSerialPort::NotOpenError;
+}
+
+void SerialPortTest::otherErrorsKeepThePortOpen() {
+    QFETCH(QSerialPort::SerialPortError, error);
+
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QSignalSpy lost(&channel, &SerialPort::portLost);
+    QVERIFY(channel.openPort(device.portName()));
+
+    emit portOf(channel)->errorOccurred(error);
+    QCOMPARE(lost.count(), 0);
+    QVERIFY(channel.writeData("still"));
+    QCOMPARE(device.read(5), QByteArray("still"));
+
+    // The same report of a dead line does end it, so the check above is not vacuous.
+    emit portOf(channel)->errorOccurred(QSerialPort::ResourceError);
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!channel.writeData("x"));
+}
+
+void SerialPortTest::hangUpEndsTheChannelWithoutBusyLoop() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort channel;
+    QSignalSpy lost(&channel, &SerialPort::portLost);
+    QVERIFY(channel.openPort(device.portName()));
+
+    // Which error the library reports for a hang-up depends on a stale errno; either must end
+    // the channel.
+    device.hangUp();
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!portOf(channel)->isOpen());
+
+    const double cpu = cpuSecondsOver(1000);
+    QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
+    QCOMPARE(lost.count(), 1);
+}
+
+QTEST_MAIN(SerialPortTest)
+#include "tst_serialport.moc"
