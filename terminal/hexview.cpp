@@ -1,14 +1,120 @@
-// STUB: to be implemented by the terminal work.
 #include "hexview.h"
 
-HexView::HexView(QWidget *parent) : QAbstractScrollArea(parent) {}
+#include "hexlayout.h"
+
+#include <QEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+
+// Blank space left of the offsets and above the first row, in pixels.
+const int margin = 4;
+
+} // namespace
+
+HexView::HexView(QWidget *parent)
+    : QAbstractScrollArea(parent) {
+    verticalScrollBar()->setSingleStep(1);
+    updateMetrics();
+    updateScrollBars();
+}
+
 HexView::~HexView() = default;
-void HexView::setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-bool HexView::isReadOnly() const { return m_readOnly; }
-QByteArray HexView::data() const { return m_data; }
-void HexView::setData(const QByteArray &data) { m_data = data; }
-void HexView::appendData(const QByteArray &data) { m_data += data; }
-void HexView::paintEvent(QPaintEvent *) {}
-void HexView::resizeEvent(QResizeEvent *) {}
-bool HexView::viewportEvent(QEvent *event) { return QAbstractScrollArea::viewportEvent(event); }
-void HexView::updateScrollBars() {}
+
+void HexView::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+}
+
+bool HexView::isReadOnly() const {
+    return m_readOnly;
+}
+
+QByteArray HexView::data() const {
+    return m_data.bytes();
+}
+
+void HexView::setData(const QByteArray &data) {
+    m_data.setData(data);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void HexView::appendData(const QByteArray &data) {
+    if (data.isEmpty())
+        return;
+    m_data.append(data);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void HexView::paintEvent(QPaintEvent *event) {
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const HexLayout layout(m_data.firstOffset(), m_data.size());
+    const qint64 firstRow = verticalScrollBar()->value();
+    const int left = margin - horizontalScrollBar()->value();
+    const int top = qMax(0, (event->rect().top() - margin) / m_lineHeight);
+    const int bottom = qMax(0, (event->rect().bottom() - margin) / m_lineHeight);
+    const qint64 endRow = qMin(layout.rowCount(), firstRow + bottom + 1);
+    for (qint64 row = firstRow + top; row < endRow; ++row) {
+        const QString text = layout.rowText(m_data.bytes().constData(), row);
+        const int baseline = margin + int(row - firstRow) * m_lineHeight + m_ascent;
+        if (m_fixedPitch) {
+            painter.drawText(left, baseline, text);
+            continue;
+        }
+        // A proportional font would lose the columns in one string, so each cell is placed.
+        for (int cell = 0; cell < text.size(); ++cell) {
+            if (text.at(cell) != QLatin1Char(' '))
+                painter.drawText(left + cell * m_cellWidth, baseline, QString(text.at(cell)));
+        }
+    }
+}
+
+void HexView::resizeEvent(QResizeEvent *event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void HexView::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::FontChange) {
+        updateMetrics();
+        updateScrollBars();
+        viewport()->update();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+void HexView::updateMetrics() {
+    const QFontMetrics metrics(font());
+    m_lineHeight = qMax(1, metrics.lineSpacing());
+    m_ascent = metrics.ascent();
+    // One cell holds the widest character a row can show.
+    m_cellWidth = 1;
+    for (char character = 0x20; character < 0x7f; ++character)
+        m_cellWidth = qMax(m_cellWidth, metrics.horizontalAdvance(QLatin1Char(character)));
+    m_fixedPitch = QFontInfo(font()).fixedPitch()
+                   && metrics.horizontalAdvance(QLatin1Char('.')) == m_cellWidth
+                   && metrics.horizontalAdvance(QLatin1Char(' ')) == m_cellWidth;
+}
+
+int HexView::visibleRows() const {
+    return qMax(1, (viewport()->height() - margin) / m_lineHeight);
+}
+
+void HexView::updateScrollBars() {
+    const HexLayout layout(m_data.firstOffset(), m_data.size());
+    const int rows = int(layout.rowCount());
+    const int pageRows = visibleRows();
+    verticalScrollBar()->setPageStep(pageRows);
+    verticalScrollBar()->setRange(0, qMax(0, rows - pageRows));
+
+    const int width = 2 * margin + layout.cellsPerRow() * m_cellWidth;
+    horizontalScrollBar()->setSingleStep(m_cellWidth);
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setRange(0, qMax(0, width - viewport()->width()));
+}

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "hexbuffer.h"
+
 #include <QAbstractScrollArea>
 #include <QByteArray>
 
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
-class HexView : public QAbstractScrollArea
-{
+class HexView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -23,11 +24,18 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool viewportEvent(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void updateScrollBars();
+    void updateMetrics();
+    int visibleRows() const;
 
-    QByteArray m_data;
+    HexBuffer m_data;
     bool m_readOnly = false;
+    // Font measures, taken again only when the font changes.
+    int m_cellWidth = 1;
+    int m_lineHeight = 1;
+    int m_ascent = 0;
+    bool m_fixedPitch = true;
 };

@@ -1,0 +1,25 @@
+#include "stylesheet.h"
+
+namespace {
+
+QString rgbText(const QColor &color) {
+    // An invalid colour is written as black rather than as whatever its storage happens to hold.
+    if (!color.isValid())
+        return QStringLiteral("rgb(0,0,0)");
+    return QStringLiteral("rgb(%1,%2,%3)").arg(color.red()).arg(color.green()).arg(color.blue());
+}
+
+} // namespace
+
+QString viewStyleSheet(const QFont &font, const QColor &fontColor, const QColor &backColor) {
+    QString sheet = QStringLiteral("QTextEdit { font:");
+    // Only a true italic is named; an oblique face is left to the family's upright default.
+    if (font.style() == QFont::StyleItalic)
+        sheet += QStringLiteral("italic ");
+    sheet += QString::number(font.weight()) + QLatin1Char(' ');
+    sheet += QString::number(font.pointSize()) + QStringLiteral("pt ");
+    sheet += QLatin1Char('"') + font.family() + QStringLiteral("\";");
+    sheet += QStringLiteral("color:") + rgbText(fontColor) + QLatin1Char(';');
+    sheet += QStringLiteral("background-color:") + rgbText(backColor) + QStringLiteral("; }");
+    return sheet;
+}

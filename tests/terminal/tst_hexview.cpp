@@ -1,0 +1,174 @@
+#include "terminal/hexview.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QScrollBar>
+#include <QtTest>
+
+// The hex view widget: the bytes it holds, the rows it lays out and paints, its scroll bars.
+class TestHexView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void holdsWhatItIsGiven();
+    void rowsLaidOut_data();
+    void rowsLaidOut();
+    void paintsOnlyRowsWithBytes();
+    void scrollsToNewestRows();
+    void fontChangeRelaysRows();
+
+private:
+    QFont m_font;
+};
+
+namespace {
+
+// Rows of the viewport, top to bottom, that hold any pixel other than the background.
+QList<bool> inkedRows(HexView &view, int lineHeight, int rows) {
+    const QImage image = view.viewport()->grab().toImage();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    QList<bool> result;
+    // Rows begin below a small margin; sample each row through its middle band.
+    for (int row = 0; row < rows; ++row) {
+        bool inked = false;
+        const int top = 4 + row * lineHeight;
+        for (int y = top + 1; y < top + lineHeight - 1 && y < image.height() && !inked; ++y)
+            for (int x = 0; x < image.width() && !inked; ++x)
+                inked = image.pixel(x, y) != background;
+        result.append(inked);
+    }
+    return result;
+}
+
+} // namespace
+
+void TestHexView::init() {
+    m_font = QFont(QStringLiteral("Monospace"), 10);
+    m_font.setStyleHint(QFont::TypeWriter);
+}
+
+void TestHexView::holdsWhatItIsGiven() {
+    HexView view;
+    view.setReadOnly(true);
+    QVERIFY(view.isReadOnly());
+    QVERIFY(view.data().isEmpty());
+
+    QByteArray all;
+    for (int value = 0; value < 256; ++value)
+        all.append(char(value));
+    view.setData(all.left(100));
+    view.appendData(all.mid(100, 6));
+    view.appendData(QByteArray());
+    view.appendData(all.mid(106));
+    QCOMPARE(view.data(), all);
+
+    // What data() handed out stays as it was when more arrives.
+    const QByteArray before = view.data();
+    view.appendData("\r\n");
+    QCOMPARE(before, all);
+    QCOMPARE(view.data(), all + "\r\n");
+
+    view.setData(QByteArray("\0\r\b", 3));
+    QCOMPARE(view.data(), QByteArray("\0\r\b", 3));
+    view.setData(QByteArray());
+    QVERIFY(view.data().isEmpty());
+}
+
+void TestHexView::rowsLaidOut_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("empty") << 0 << 0;
+    QTest::newRow("one byte") << 1 << 1;
+    QTest::newRow("one row") << 16 << 1;
+    QTest::newRow("one past a row") << 17 << 2;
+    QTest::newRow("many rows") << 16 * 1000 + 3 << 1001;
+}
+
+void TestHexView::rowsLaidOut() {
+    QFETCH(int, size);
+    QFETCH(int, rows);
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // Appended in uneven batches, as the receive path does.
+    for (int done = 0; done < size; done += 37)
+        view.appendData(QByteArray(qMin(37, size - done), 'x'));
+    QScrollBar *bar = view.verticalScrollBar();
+    const int page = bar->pageStep();
+    const int lineHeight = QFontMetrics(view.font()).lineSpacing();
+    QCOMPARE(page, (view.viewport()->height() - 4) / lineHeight);
+    QCOMPARE(bar->maximum(), qMax(0, rows - page));
+    QCOMPARE(bar->minimum(), 0);
+}
+
+void TestHexView::paintsOnlyRowsWithBytes() {
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lineHeight = QFontMetrics(view.font()).lineSpacing();
+
+    QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{false, false, false, false, false}));
+    view.setData(QByteArray(35, '\0'));
+    QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{true, true, true, false, false}));
+    view.appendData(QByteArray(13, 'A'));
+    QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{true, true, true, false, false}));
+    view.appendData("B");
+    QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{true, true, true, true, false}));
+    view.setData(QByteArray());
+    QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{false, false, false, false, false}));
+}
+
+void TestHexView::scrollsToNewestRows() {
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lineHeight = QFontMetrics(view.font()).lineSpacing();
+    QScrollBar *bar = view.verticalScrollBar();
+    const int page = bar->pageStep();
+
+    // What the receive path does with each batch.
+    for (int batch = 0; batch < 50; ++batch) {
+        view.appendData(QByteArray(64, char(batch)));
+        bar->setValue(bar->maximum());
+    }
+    QCOMPARE(bar->maximum(), 50 * 4 - page);
+    QCOMPARE(bar->value(), bar->maximum());
+    // The last row holds data and fills the page; nothing is painted below it.
+    const QList<bool> rows = inkedRows(view, lineHeight, page + 1);
+    QCOMPARE(rows.count(true), page);
+    QCOMPARE(rows.last(), false);
+
+    // Scrolled to the top, the first row shows offset 0 and the page is full.
+    bar->setValue(0);
+    QCOMPARE(inkedRows(view, lineHeight, page).count(true), page);
+}
+
+void TestHexView::fontChangeRelaysRows() {
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setData(QByteArray(16 * 500, 'z'));
+    const int pageBefore = view.verticalScrollBar()->pageStep();
+    const int widthBefore = view.horizontalScrollBar()->maximum();
+
+    QFont larger = m_font;
+    larger.setPointSize(m_font.pointSize() * 2);
+    view.setFont(larger);
+    const int page = view.verticalScrollBar()->pageStep();
+    QVERIFY(page < pageBefore);
+    QCOMPARE(view.verticalScrollBar()->maximum(), 500 - page);
+    // The rows are too wide now for 700 pixels.
+    QVERIFY(view.horizontalScrollBar()->maximum() > widthBefore);
+}
+
+QTEST_MAIN(TestHexView)
+#include "tst_hexview.moc"

@@ -1,0 +1,473 @@
+#include "terminal/ostraview.h"
+#include "terminal/stylesheet.h"
+
+#include "support/testenvironment.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <functional>
+
+// The terminal text view: what received bytes show, that keys and pastes become keyInput and
+// never edit the text, and its look.
+class TestOstraView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void displayBytes_data();
+    void displayBytes();
+    void everyByteValue();
+    void keepsNewest400Lines_data();
+    void keepsNewest400Lines();
+    void followsNewestText();
+    void keyPressIsReported_data();
+    void keyPressIsReported();
+    void tabKeepsFocus();
+    void pasteIsOneKeyInput();
+    void disabledViewIsSilent();
+    void dropsDoNothing();
+    void constructionLook();
+    void setters();
+    void invalidBackgroundShowsBlack();
+    void colourDialogs();
+    void fontDialog();
+};
+
+namespace {
+
+// The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
+QStringList lines(const OstraView &view) {
+    QStringList result;
+    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
+        result.append(block.text());
+    return result;
+}
+
+QString shown(const OstraView &view) {
+    return lines(view).join(QLatin1Char('\n'));
+}
+
+// Runs action once a modal dialog of type Dialog has opened; QTest cannot reach it otherwise,
+// since the dialog runs its own event loop inside the slot under test.
+template <typename Dialog, typename Action>
+void whenDialogOpens(Action action) {
+    auto timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
+        if (auto dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(dialog);
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+void TestOstraView::displayBytes_data() {
+    QTest::addColumn<QList<QByteArray>>("batches");
+    QTest::addColumn<QString>("expected");
+
+    using Batches = QList<QByteArray>;
+    QTest::newRow("backspace takes back a byte of its batch") << Batches{"AB\bC"} << "AC";
+    QTest::newRow("lone backspace erases the last character shown") << Batches{"AB", "\b"} << "A";
+    QTest::newRow("lone backspace erases a line break") << Batches{"x\n", "\b"} << "x";
+    QTest::newRow("backspaces reach into the line above") << Batches{"ab\ncd", "\b\b\b"} << "ab";
+    QTest::newRow("backspace on an empty document") << Batches{"\b", "\b\bz"} << "z";
+    QTest::newRow("backspaces beyond the batch reach the screen") << Batches{"AB", "C\b\b"} << "A";
+    QTest::newRow("backspace before new text") << Batches{"AB", "\bC"} << "AC";
+    QTest::newRow("backspace after a dropped byte")
+        << Batches{"AB", QByteArray("C\r\0\b", 4)} << "AB";
+    QTest::newRow("more backspaces than text") << Batches{"AB", "\b\b\b\bX"} << "X";
+    QTest::newRow("CR LF is one line break") << Batches{"x\r\ny"} << "x\ny";
+    QTest::newRow("lone CR shows nothing") << Batches{"a", "\r", "b"} << "ab";
+    QTest::newRow("NUL vanishes") << Batches{QByteArray("A\0B\0", 4)} << "AB";
+    QTest::newRow("Latin-1") << Batches{"caf\xe9"} << QString::fromUtf8("café");
+    QTest::newRow("tab and escape are characters")
+        << Batches{"a\tb\x1b[0m\x0c"} << QString::fromLatin1("a\tb\x1b[0m\x0c");
+    QTest::newRow("batches join") << Batches{"ab", "c\nd", "e"} << "abc\nde";
+    QTest::newRow("empty batch inserts nothing") << Batches{"abc", "", ""} << "abc";
+    QTest::newRow("LF CR LF") << Batches{"a\n\r\nb"} << "a\n\nb";
+}
+
+void TestOstraView::displayBytes() {
+    QFETCH(QList<QByteArray>, batches);
+    QFETCH(QString, expected);
+    OstraView view;
+    for (const QByteArray &batch : batches)
+        view.displayBytes(batch);
+    QCOMPARE(shown(view), expected);
+    QVERIFY(view.textCursor().atEnd());
+}
+
+void TestOstraView::everyByteValue() {
+    OstraView view;
+    QByteArray all;
+    QString expected;
+    for (int value = 0; value < 256; ++value) {
+        all.append(char(value));
+        if (value != 0x00 && value != 0x0d && value != 0x08)
+            expected.append(value == 0x0a ? QChar('\n') : QChar(value));
+        // The backspace takes back the byte before it, BEL.
+        if (value == 0x08)
+            expected.chop(1);
+    }
+    view.displayBytes(all);
+    QCOMPARE(shown(view), expected);
+}
+
+void TestOstraView::keepsNewest400Lines_data() {
+    QTest::addColumn<bool>("oneBatch");
+    QTest::newRow("in one batch") << true;
+    QTest::newRow("a line a batch") << false;
+}
+
+void TestOstraView::keepsNewest400Lines() {
+    QFETCH(bool, oneBatch);
+    OstraView view;
+    QByteArray all;
+    for (int n = 0; n < 1000; ++n) {
+        const QByteArray line = (n ? "\r\nline " : "line ") + QByteArray::number(n);
+        if (oneBatch)
+            all += line;
+        else
+            view.displayBytes(line);
+    }
+    if (oneBatch)
+        view.displayBytes(all);
+    const QStringList shownLines = lines(view);
+    QCOMPARE(shownLines.size(), 400);
+    QCOMPARE(shownLines.first(), QStringLiteral("line 600"));
+    QCOMPARE(shownLines.last(), QStringLiteral("line 999"));
+    // The newest line keeps growing in place.
+    view.displayBytes("!\n");
+    QCOMPARE(lines(view).at(398), QStringLiteral("line 999!"));
+    QCOMPARE(lines(view).first(), QStringLiteral("line 601"));
+}
+
+void TestOstraView::followsNewestText() {
+    OstraView view;
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QByteArray text;
+    for (int n = 0; n < 200; ++n)
+        text += "line " + QByteArray::number(n) + "\n";
+    view.displayBytes(text);
+    QScrollBar *bar = view.verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+
+    const std::function<void()> steps[] = {
+        [&] { view.displayBytes(QByteArray()); },
+        [&] { view.displayBytes("more\n"); },
+        [&] { QTest::keyClick(&view, Qt::Key_X); },
+        [&] {
+            QApplication::clipboard()->setText(QStringLiteral("pasted"));
+            view.paste();
+        },
+    };
+    for (const auto &step : steps) {
+        bar->setValue(0);
+        QTextCursor top(view.document());
+        view.setTextCursor(top);
+        step();
+        // The newest line is in sight, at the bottom.
+        QVERIFY(view.textCursor().atEnd());
+        const QRect cursor = view.cursorRect();
+        QVERIFY(cursor.top() >= 0);
+        QVERIFY(cursor.bottom() < view.viewport()->height());
+        QVERIFY(bar->value() > bar->maximum() - cursor.height());
+    }
+}
+
+// Counts the key presses that travel on from the view to its parent.
+class KeyCounter : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *) override { ++presses; }
+};
+
+void TestOstraView::keyPressIsReported_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("letter") << int(Qt::Key_A) << int(Qt::NoModifier) << "a";
+    QTest::newRow("capital") << int(Qt::Key_A) << int(Qt::ShiftModifier) << "A";
+    QTest::newRow("tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << "\t";
+    QTest::newRow("shift tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << "";
+    QTest::newRow("return") << int(Qt::Key_Return) << int(Qt::NoModifier) << "\r";
+    QTest::newRow("backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << "\b";
+    QTest::newRow("delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << "\x7f";
+    QTest::newRow("arrow") << int(Qt::Key_Left) << int(Qt::NoModifier) << "";
+    QTest::newRow("function key") << int(Qt::Key_F1) << int(Qt::NoModifier) << "";
+    QTest::newRow("paste shortcut is a key")
+        << int(Qt::Key_V) << int(Qt::ControlModifier) << "\x16";
+    QTest::newRow("select all is a key") << int(Qt::Key_A) << int(Qt::ControlModifier) << "\x01";
+    QTest::newRow("modifier alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << "";
+}
+
+void TestOstraView::keyPressIsReported() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, text);
+    KeyCounter parent;
+    auto view = new OstraView(&parent);
+    (new QVBoxLayout(&parent))->addWidget(view);
+    view->setEnabled(true);
+    view->displayBytes("first\nsecond");
+    QApplication::clipboard()->setText(QStringLiteral("clipboard"));
+    QSignalSpy spy(view, &OstraView::keyInput);
+
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
+    QApplication::sendEvent(view, &press);
+
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), key);
+    QCOMPARE(spy.at(0).at(1).toString(), text);
+    QVERIFY(press.isAccepted());
+    QCOMPARE(parent.presses, 0);
+    QCOMPARE(shown(*view), QStringLiteral("first\nsecond"));
+    QVERIFY(view->textCursor().atEnd());
+}
+
+void TestOstraView::tabKeepsFocus() {
+    QWidget window;
+    auto layout = new QVBoxLayout(&window);
+    auto view = new OstraView;
+    auto other = new QLineEdit;
+    layout->addWidget(view);
+    layout->addWidget(other);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+    QSignalSpy spy(view, &OstraView::keyInput);
+
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Backtab, Qt::ShiftModifier);
+
+    QVERIFY(view->hasFocus());
+    // QTest presses Shift before the key; the view reports that too.
+    for (int n = spy.count() - 1; n >= 0; --n) {
+        if (spy.at(n).at(0).toInt() == Qt::Key_Shift)
+            spy.removeAt(n);
+    }
+    QCOMPARE(spy.count(), 3);
+    QCOMPARE(spy.at(0).at(0).toInt(), int(Qt::Key_Tab));
+    QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("\t"));
+    QCOMPARE(spy.at(1).at(0).toInt(), int(Qt::Key_Tab));
+    QCOMPARE(spy.at(2).at(0).toInt(), int(Qt::Key_Backtab));
+    QCOMPARE(shown(*view), QString());
+}
+
+void TestOstraView::pasteIsOneKeyInput() {
+    DebugLog log;
+    OstraView view;
+    view.displayBytes("shown");
+    QSignalSpy spy(&view, &OstraView::keyInput);
+    auto data = new QMimeData;
+    data->setText(QStringLiteral("line one\nline two\t\xe9"));
+    data->setHtml(QStringLiteral("<b>rich</b>"));
+    QApplication::clipboard()->setMimeData(data);
+
+    view.paste();
+
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 0x01000052);
+    QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("line one\nline two\t\xe9"));
+    QCOMPARE(shown(view), QStringLiteral("shown"));
+    QVERIFY(log.contains(QStringLiteral("line one")));
+}
+
+void TestOstraView::disabledViewIsSilent() {
+    QWidget window;
+    auto view = new OstraView(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    view->setDisabled(true);
+    QSignalSpy spy(view, &OstraView::keyInput);
+
+    QTest::keyClick(view, Qt::Key_A);
+    QTest::keyClick(view, Qt::Key_F1);
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    view->paste();
+
+    QCOMPARE(spy.count(), 0);
+    view->setEnabled(true);
+    QTest::keyClick(view, Qt::Key_A);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestOstraView::dropsDoNothing() {
+    OstraView view;
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.displayBytes("before");
+    QSignalSpy spy(&view, &OstraView::keyInput);
+    QMimeData data;
+    data.setText(QStringLiteral("dropped"));
+    const QPoint point(20, 20);
+
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QVERIFY(!move.isAccepted());
+    QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    QVERIFY(!drop.isAccepted());
+
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(shown(view), QStringLiteral("before"));
+}
+
+void TestOstraView::constructionLook() {
+    OstraView view;
+    QCOMPARE(view.viewFont().family(), QStringLiteral("Courier New"));
+    QCOMPARE(view.viewFont().pointSize(), 10);
+    QCOMPARE(view.viewFont().weight(), 50);
+    QCOMPARE(view.viewFont().style(), QFont::StyleNormal);
+    QCOMPARE(view.fontColor(), QColor(255, 255, 255));
+    QCOMPARE(view.backColor(), QColor(43, 88, 65));
+    QVERIFY(view.styleSheet().isEmpty());
+    QCOMPARE(view.document()->maximumBlockCount(), 400);
+    QVERIFY(!view.document()->isUndoRedoEnabled());
+    QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(view.textInteractionFlags(), Qt::TextEditorInteraction);
+}
+
+void TestOstraView::setters() {
+    OstraView view;
+    const QString firstRun
+        = QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+                         "background-color:rgb(67,136,101); }");
+    // The start-up order: each call rebuilds the sheet from all three values.
+    QFont font(QStringLiteral("Courier New"), 10, 50);
+    view.setViewFont(font);
+    QCOMPARE(view.styleSheet(),
+             QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+                            "background-color:rgb(43,88,65); }"));
+    view.setFontColor(QColor(QStringLiteral("#FFFFFF")));
+    view.setBackColor(QColor(QStringLiteral("#438865")));
+    QCOMPARE(view.styleSheet(), firstRun);
+
+    // A colour that names nothing leaves everything as it was.
+    view.setFontColor(QColor(QStringLiteral("not a colour")));
+    QCOMPARE(view.fontColor(), QColor(255, 255, 255));
+    QCOMPARE(view.styleSheet(), firstRun);
+
+    // Each change keeps the other two values.
+    QFont italic(QStringLiteral("Lucida Console"), 12, QFont::Bold, true);
+    view.setViewFont(italic);
+    view.setFontColor(Qt::black);
+    QCOMPARE(view.styleSheet(),
+             QStringLiteral("QTextEdit { font:italic 75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+                            "background-color:rgb(67,136,101); }"));
+    QCOMPARE(view.viewFont(), italic);
+    view.setBackColor(QColor(1, 2, 3));
+    QCOMPARE(view.styleSheet(),
+             QStringLiteral("QTextEdit { font:italic 75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+                            "background-color:rgb(1,2,3); }"));
+}
+
+void TestOstraView::invalidBackgroundShowsBlack() {
+    OstraView view;
+    view.resize(200, 100);
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setFontColor(Qt::white);
+    view.setBackColor(QColor(QStringLiteral("#438865")));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QPoint inside(view.viewport()->width() - 5, view.viewport()->height() - 5);
+    QCOMPARE(view.viewport()->grab().toImage().pixelColor(inside), QColor(0x43, 0x88, 0x65));
+
+    view.setBackColor(QColor(QStringLiteral("#43886")));
+    QVERIFY(!view.backColor().isValid());
+    QVERIFY(view.styleSheet().endsWith(QStringLiteral("background-color:rgb(0,0,0); }")));
+    QCOMPARE(view.viewport()->grab().toImage().pixelColor(inside), QColor(Qt::black));
+}
+
+void TestOstraView::colourDialogs() {
+    OstraView view;
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setFontColor(QColor(10, 20, 30));
+    view.setBackColor(QColor(40, 50, 60));
+    const QString before = view.styleSheet();
+
+    // Cancelled: nothing changes.
+    QString title;
+    QColor offered;
+    whenDialogOpens<QColorDialog>([&](QColorDialog *dialog) {
+        title = dialog->windowTitle();
+        offered = dialog->currentColor();
+        dialog->setCurrentColor(Qt::red);
+        dialog->reject();
+    });
+    QVERIFY(QMetaObject::invokeMethod(&view, "changeFontColor"));
+    QCOMPARE(title, QStringLiteral("Font color"));
+    QCOMPARE(offered, QColor(10, 20, 30));
+    QCOMPARE(view.styleSheet(), before);
+
+    // Confirmed unchanged: the same sheet again.
+    whenDialogOpens<QColorDialog>([](QColorDialog *dialog) { dialog->accept(); });
+    QVERIFY(QMetaObject::invokeMethod(&view, "changeFontColor"));
+    QCOMPARE(view.styleSheet(), before);
+
+    whenDialogOpens<QColorDialog>([&](QColorDialog *dialog) {
+        title = dialog->windowTitle();
+        offered = dialog->currentColor();
+        dialog->setCurrentColor(QColor(200, 100, 50));
+        dialog->accept();
+    });
+    QVERIFY(QMetaObject::invokeMethod(&view, "changeBackColor"));
+    QCOMPARE(title, QStringLiteral("Background color"));
+    QCOMPARE(offered, QColor(40, 50, 60));
+    QCOMPARE(view.backColor(), QColor(200, 100, 50));
+    QCOMPARE(view.fontColor(), QColor(10, 20, 30));
+    QVERIFY(view.styleSheet().endsWith(
+        QStringLiteral("color:rgb(10,20,30);background-color:rgb(200,100,50); }")));
+}
+
+void TestOstraView::fontDialog() {
+    OstraView view;
+    const QFont initial(QStringLiteral("Courier New"), 11, 50);
+    view.setViewFont(initial);
+    view.setFontColor(QColor(1, 2, 3));
+    const QString before = view.styleSheet();
+
+    whenDialogOpens<QFontDialog>([](QFontDialog *dialog) { dialog->reject(); });
+    QVERIFY(QMetaObject::invokeMethod(&view, "changeFont"));
+    QCOMPARE(view.styleSheet(), before);
+    QCOMPARE(view.viewFont(), initial);
+
+    QFont chosen;
+    whenDialogOpens<QFontDialog>([&](QFontDialog *dialog) {
+        chosen = dialog->currentFont();
+        chosen.setPointSize(14);
+        chosen.setWeight(QFont::Bold);
+        dialog->setCurrentFont(chosen);
+        chosen = dialog->currentFont();
+        dialog->accept();
+    });
+    QVERIFY(QMetaObject::invokeMethod(&view, "changeFont"));
+    QCOMPARE(view.viewFont(), chosen);
+    QCOMPARE(view.viewFont().pointSize(), 14);
+    QCOMPARE(view.fontColor(), QColor(1, 2, 3));
+    QCOMPARE(view.styleSheet(), viewStyleSheet(chosen, QColor(1, 2, 3), QColor(43, 88, 65)));
+}
+
+QTEST_MAIN(TestOstraView)
+#include "tst_ostraview.moc"
