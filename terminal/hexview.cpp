@@ -3,7 +3,6 @@
 #include "hexlayout.h"
 
 #include <QEvent>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -70,7 +69,7 @@ void HexView::paintEvent(QPaintEvent *event) {
         // A proportional font would lose the columns in one string, so each cell is placed.
         for (int cell = 0; cell < text.size(); ++cell) {
             if (text.at(cell) != QLatin1Char(' '))
-                painter.drawText(left + cell * m_cellWidth, baseline, QString(text.at(cell)));
+                painter.drawText(left + cellX(layout, cell), baseline, QString(text.at(cell)));
         }
     }
 }
@@ -93,13 +92,27 @@ void HexView::updateMetrics() {
     const QFontMetrics metrics(font());
     m_lineHeight = qMax(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
-    // One cell holds the widest character a row can show.
-    m_cellWidth = 1;
+    m_digitWidth = 1;
+    for (const QChar digit : QStringLiteral("0123456789abcdef"))
+        m_digitWidth = qMax(m_digitWidth, metrics.horizontalAdvance(digit));
+    m_charWidth = 1;
     for (char character = 0x20; character < 0x7f; ++character)
-        m_cellWidth = qMax(m_cellWidth, metrics.horizontalAdvance(QLatin1Char(character)));
-    m_fixedPitch = QFontInfo(font()).fixedPitch()
-                   && metrics.horizontalAdvance(QLatin1Char('.')) == m_cellWidth
-                   && metrics.horizontalAdvance(QLatin1Char(' ')) == m_cellWidth;
+        m_charWidth = qMax(m_charWidth, metrics.horizontalAdvance(QLatin1Char(character)));
+    // Then a whole row can be drawn as one string.
+    m_fixedPitch = m_digitWidth == m_charWidth
+                   && metrics.horizontalAdvance(QLatin1Char(' ')) == m_charWidth
+                   && metrics.horizontalAdvance(QLatin1Char('i')) == m_charWidth;
+}
+
+int HexView::cellX(const HexLayout &layout, int cell) const {
+    const int firstChar = layout.charCell(0);
+    if (cell <= firstChar)
+        return cell * m_digitWidth;
+    return firstChar * m_digitWidth + (cell - firstChar) * m_charWidth;
+}
+
+int HexView::rowWidth(const HexLayout &layout) const {
+    return 2 * margin + cellX(layout, layout.cellsPerRow());
 }
 
 int HexView::visibleRows() const {
@@ -113,8 +126,8 @@ void HexView::updateScrollBars() {
     verticalScrollBar()->setPageStep(pageRows);
     verticalScrollBar()->setRange(0, qMax(0, rows - pageRows));
 
-    const int width = 2 * margin + layout.cellsPerRow() * m_cellWidth;
-    horizontalScrollBar()->setSingleStep(m_cellWidth);
+    const int width = rowWidth(layout);
+    horizontalScrollBar()->setSingleStep(m_digitWidth);
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(0, qMax(0, width - viewport()->width()));
 }

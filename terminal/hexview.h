@@ -5,6 +5,8 @@
 #include <QAbstractScrollArea>
 #include <QByteArray>
 
+class HexLayout;
+
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
 class HexView : public QAbstractScrollArea {
@@ -30,11 +32,16 @@ private:
     void updateScrollBars();
     void updateMetrics();
     int visibleRows() const;
+    int cellX(const HexLayout &layout, int cell) const;
+    int rowWidth(const HexLayout &layout) const;
 
     HexBuffer m_data;
     bool m_readOnly = false;
     // Font measures, taken again only when the font changes.
-    int m_cellWidth = 1;
+    // Offsets and hex digits sit in cells of the widest hex digit, the characters in cells of
+    // the widest printable character, so that a proportional font keeps its columns too.
+    int m_digitWidth = 1;
+    int m_charWidth = 1;
     int m_lineHeight = 1;
     int m_ascent = 0;
     bool m_fixedPitch = true;
