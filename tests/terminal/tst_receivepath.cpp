@@ -1,0 +1,196 @@
+#include "app/vantorterm.h"
+#include "terminal/hexview.h"
+#include "terminal/ostraview.h"
+
+#include "support/simulateddevice.h"
+#include "support/testenvironment.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <memory>
+
+// What a simulated device sends reaching both views of the real main window: the text view
+// filtered, the hex view byte for byte, whether hex mode shows it or not.
+class TestReceivePath : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void batchReachesBothViews_data();
+    void batchReachesBothViews();
+    void hiddenHexViewKeepsEveryByte();
+    void clearScreenEmptiesBothViews_data();
+    void clearScreenEmptiesBothViews();
+    void readCommWithNothingQueuedChangesNothing();
+    void hexViewFollowsTheNewestBytes();
+    void reconnectingStartsWithEmptyViews();
+
+private:
+    void connectDevice();
+    void setHexMode(bool on);
+    void sendAndWait(const QByteArray &bytes);
+
+    TestEnvironment m_environment;
+    std::unique_ptr<SimulatedDevice> m_device;
+    std::unique_ptr<VantorTerm> m_window;
+    OstraView *m_view = nullptr;
+    HexView *m_hex = nullptr;
+    QGroupBox *m_hexGroup = nullptr;
+    QAction *m_hexAction = nullptr;
+};
+
+void TestReceivePath::init() {
+    m_environment.clearSettings();
+    m_device = std::make_unique<SimulatedDevice>();
+    QVERIFY(m_device->isValid());
+    m_window = std::make_unique<VantorTerm>();
+    m_window->resize(800, 600);
+    m_window->show();
+    m_view = m_window->findChild<OstraView *>();
+    m_hex = m_window->findChild<HexView *>();
+    m_hexGroup = m_window->findChild<QGroupBox *>("hexaGroup");
+    m_hexAction = m_window->findChild<QAction *>("actionHexa_Mode");
+    QVERIFY(m_view && m_hex && m_hexGroup && m_hexAction);
+    connectDevice();
+}
+
+void TestReceivePath::cleanup() {
+    m_window.reset();
+    m_device.reset();
+}
+
+void TestReceivePath::connectDevice() {
+    const QString port = m_device->portName();
+    m_window->setPortFinder([port] { return QStringList{port}; });
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
+    QVERIFY(m_view->isEnabled());
+    QVERIFY(m_hex->isEnabled());
+}
+
+void TestReceivePath::setHexMode(bool on) {
+    m_hexAction->setChecked(on);
+    QCOMPARE(m_hexGroup->isVisible(), on);
+}
+
+void TestReceivePath::sendAndWait(const QByteArray &bytes) {
+    const int before = m_hex->data().size();
+    QVERIFY(m_device->send(bytes));
+    QTRY_COMPARE(m_hex->data().size(), before + bytes.size());
+}
+
+void TestReceivePath::batchReachesBothViews_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("O K CR LF") << QByteArray("\x4F\x4B\x0D\x0A") << "OK\n";
+    QTest::newRow("NUL CR A") << QByteArray("\x00\x0D\x41", 3) << "A";
+    QTest::newRow("backspace in the batch") << QByteArray("AB\bC") << "AC";
+    QTest::newRow("Latin-1") << QByteArray("caf\xE9") << QString::fromLatin1("caf\xE9");
+    QTest::newRow("two lines") << QByteArray("x\r\ny") << "x\ny";
+}
+
+void TestReceivePath::batchReachesBothViews() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+
+    DebugLog log;
+    setHexMode(true);
+    QVERIFY(m_device->send(bytes));
+    QTRY_COMPARE(m_hex->data(), bytes);
+    QCOMPARE(m_view->toPlainText(), text);
+    QVERIFY(log.contains("VantorTerm::readComm() : "));
+}
+
+void TestReceivePath::hiddenHexViewKeepsEveryByte() {
+    setHexMode(false);
+    QByteArray everyByte;
+    for (int value = 0; value <= 0xFF; ++value)
+        everyByte.append(char(value));
+    // Several sends, some of them before the program has read the previous one.
+    QVERIFY(m_device->send(everyByte.left(100)));
+    QVERIFY(m_device->send(everyByte.mid(100, 50)));
+    QVERIFY(m_device->send(everyByte.mid(150)));
+    QTRY_COMPARE(m_hex->data().size(), everyByte.size());
+    sendAndWait("tail");
+
+    QVERIFY(!m_hexGroup->isVisible());
+    QVERIFY(m_view->toPlainText().endsWith("tail"));
+    setHexMode(true);
+    QCOMPARE(m_hex->data(), everyByte + "tail");
+    QVERIFY(m_view->isVisible());
+}
+
+void TestReceivePath::clearScreenEmptiesBothViews_data() {
+    QTest::addColumn<bool>("hexMode");
+    QTest::newRow("hex mode on") << true;
+    QTest::newRow("hex mode off") << false;
+}
+
+void TestReceivePath::clearScreenEmptiesBothViews() {
+    QFETCH(bool, hexMode);
+
+    setHexMode(hexMode);
+    sendAndWait("first\r\nsecond\r\n");
+    QVERIFY(!m_view->toPlainText().isEmpty());
+
+    m_window->findChild<QAction *>("action_Clear_Screen")->trigger();
+    QVERIFY(m_view->toPlainText().isEmpty());
+    QVERIFY(m_hex->data().isEmpty());
+    QCOMPARE(m_hexAction->isChecked(), hexMode);
+    QCOMPARE(m_hexGroup->isVisible(), hexMode);
+    QVERIFY(m_view->isEnabled() && m_view->isVisible());
+
+    // Still connected: the next bytes land in the emptied views.
+    sendAndWait("again");
+    QCOMPARE(m_hex->data(), QByteArray("again"));
+    QCOMPARE(m_view->toPlainText(), QString("again"));
+}
+
+void TestReceivePath::readCommWithNothingQueuedChangesNothing() {
+    setHexMode(true);
+    sendAndWait("abc\r\n");
+    const QString text = m_view->toPlainText();
+    DebugLog log;
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "readComm"));
+    QVERIFY(log.contains("VantorTerm::readComm() : "));
+    QCOMPARE(m_hex->data(), QByteArray("abc\r\n"));
+    QCOMPARE(m_view->toPlainText(), text);
+}
+
+void TestReceivePath::hexViewFollowsTheNewestBytes() {
+    setHexMode(true);
+    QScrollBar *bar = m_hex->verticalScrollBar();
+    sendAndWait(QByteArray(4096, 'h'));
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    sendAndWait(QByteArray(64, 'i'));
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void TestReceivePath::reconnectingStartsWithEmptyViews() {
+    setHexMode(true);
+    sendAndWait("before unplugging");
+
+    m_window->setPortFinder([] { return QStringList(); });
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
+    QVERIFY(!m_view->isEnabled());
+    QVERIFY(m_view->toPlainText().isEmpty());
+    QVERIFY(m_hex->data().isEmpty());
+
+    connectDevice();
+    QVERIFY(m_view->toPlainText().isEmpty());
+    QVERIFY(m_hex->data().isEmpty());
+    sendAndWait("after");
+    QCOMPARE(m_view->toPlainText(), QString("after"));
+    QCOMPARE(m_hex->data(), QByteArray("after"));
+}
+
+QTEST_MAIN(TestReceivePath)
+#include "tst_receivepath.moc"

@@ -1,0 +1,357 @@
+#include "app/programtitle.h"
+#include "app/vantorterm.h"
+#include "fkeys/functiondlg.h"
+#include "terminal/hexview.h"
+#include "terminal/ostraview.h"
+
+#include "support/simulateddevice.h"
+#include "support/testenvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString writeLine = QStringLiteral("SerialPort writeData() : [");
+const QString failure = QStringLiteral("Can't write through the serial port.");
+const QString untouched = QStringLiteral("status before the key");
+
+// Hangs the device up from inside the program's own debug output, once the program has logged
+// a given number of writes: the only moment that lies inside a paste, which runs without
+// returning to the event loop.
+SimulatedDevice *hangUpDevice = nullptr;
+int writesBeforeHangUp = 0;
+QByteArray receivedBeforeHangUp;
+QtMessageHandler chainedHandler = nullptr;
+
+void hangUpDuringPaste(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    if (hangUpDevice && message.contains(writeLine) && --writesBeforeHangUp == 0) {
+        receivedBeforeHangUp = hangUpDevice->readAvailable();
+        hangUpDevice->hangUp();
+        hangUpDevice = nullptr;
+    }
+    chainedHandler(type, context, message);
+}
+
+} // namespace
+
+// What the user types, pastes or binds to F1-F12 reaching a simulated device through the real
+// main window, byte for byte and write for write.
+class TestTransmitPath : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void endToEndExample();
+    void typedKeySendsItsTextInOneWrite_data();
+    void typedKeySendsItsTextInOneWrite();
+    void keyWithoutTextSendsNothing_data();
+    void keyWithoutTextSendsNothing();
+    void pasteSendsOneWritePerCharacter_data();
+    void pasteSendsOneWritePerCharacter();
+    void emptyPasteSendsNothing();
+    void functionKeyIgnoresTheEventText();
+    void emptyFunctionKeyOnlyLogs();
+    void functionKeysUseLastAppliedTableWhileDialogOpen();
+    void zeroDelayStillPacesEachCharacter();
+    void portVanishingMidPasteStopsThePaste();
+    void negativeDelayNeverWaitsWithoutLimit();
+
+private:
+    void connectDevice();
+    void bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay);
+    // Sends a sentinel key and returns everything the device received up to and including it,
+    // so that "nothing was sent" is seen without waiting for a time-out.
+    QByteArray receivedUpToSentinel();
+
+    TestEnvironment m_environment;
+    std::unique_ptr<SimulatedDevice> m_device;
+    std::unique_ptr<VantorTerm> m_window;
+    OstraView *m_view = nullptr;
+};
+
+void TestTransmitPath::init() {
+    m_environment.clearSettings();
+    m_device = std::make_unique<SimulatedDevice>();
+    QVERIFY(m_device->isValid());
+    m_window = std::make_unique<VantorTerm>();
+    m_window->show();
+    m_view = m_window->findChild<OstraView *>();
+    QVERIFY(m_view);
+    connectDevice();
+}
+
+void TestTransmitPath::cleanup() {
+    m_window.reset();
+    m_device.reset();
+}
+
+void TestTransmitPath::connectDevice() {
+    const QString port = m_device->portName();
+    m_window->setPortFinder([port] { return QStringList{port}; });
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
+    QVERIFY(m_view->isEnabled());
+    m_window->showStatus(untouched);
+}
+
+void TestTransmitPath::bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay) {
+    m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
+    FunctionDlg *dialog = nullptr;
+    for (FunctionDlg *candidate : m_window->findChildren<FunctionDlg *>())
+        dialog = candidate->isVisible() ? candidate : dialog;
+    QVERIFY(dialog);
+    for (int i = 0; i < bindings.size(); ++i) {
+        dialog->lineEdits.at(i)->setText(bindings.at(i).first);
+        dialog->checkBoxes.at(i)->setChecked(bindings.at(i).second);
+    }
+    dialog->delaySpinBox->setValue(delay);
+    auto box = dialog->findChild<QDialogButtonBox *>("buttonBox");
+    QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    m_window->showStatus(untouched);
+}
+
+QByteArray TestTransmitPath::receivedUpToSentinel() {
+    QTest::keyClick(m_view, Qt::Key_Z);
+    QByteArray received;
+    QDeadlineTimer deadline(5000);
+    while (!received.endsWith('z') && !deadline.hasExpired())
+        received += m_device->read(1, 100);
+    return received;
+}
+
+void TestTransmitPath::endToEndExample() {
+    DebugLog log;
+    QVERIFY(m_device->send(QByteArray("\x4F\x4B\x0D\x0A")));
+    auto hex = m_window->findChild<HexView *>();
+    QTRY_COMPARE(hex->data(), QByteArray("OK\r\n"));
+    QCOMPARE(m_view->toPlainText(), QString("OK\n"));
+    QVERIFY(log.contains("VantorTerm::readComm() : "));
+
+    bindFunctionKeys({{"AT", true}}, 5);
+    QCOMPARE(m_window->functionKeys().at(0).text, QString("AT\r\n"));
+    log.clear();
+    QTest::keyClick(m_view, Qt::Key_F1);
+    QCOMPARE(m_device->read(4), QByteArray("\x41\x54\x0D\x0A"));
+    QVERIFY(log.contains("keycode 0x1000030 delay 5"));
+    QCOMPARE(log.count(writeLine), 4);
+    // No local echo: the screen still shows only what the device sent.
+    QCOMPARE(m_view->toPlainText(), QString("OK\n"));
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+}
+
+void TestTransmitPath::typedKeySendsItsTextInOneWrite_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("letter") << int(Qt::Key_A) << "a" << QByteArray("a");
+    QTest::newRow("shifted letter") << int(Qt::Key_A) << "A" << QByteArray("A");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << "\r" << QByteArray("\r");
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "\b" << QByteArray("\b");
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << "\t" << QByteArray("\t");
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << "\x03" << QByteArray("\x03");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << "\x1b" << QByteArray("\x1b");
+    QTest::newRow("e acute") << int(Qt::Key_Eacute) << QString(QChar(0xE9)) << QByteArray("\xE9");
+    QTest::newRow("euro sign") << int(Qt::Key_unknown) << QString(QChar(0x20AC))
+                               << QByteArray("\x3F");
+    QTest::newRow("input method text")
+        << int(Qt::Key_unknown) << QString::fromUtf8("ab\xC3\xA9\xE2\x82\xAC")
+        << QByteArray("ab\xE9?");
+    // A keyboard's F13 and up have no text; one that comes with text sends it like any key.
+    QTest::newRow("F13 with text") << int(Qt::Key_F13) << "x" << QByteArray("x");
+}
+
+void TestTransmitPath::typedKeySendsItsTextInOneWrite() {
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, expected);
+
+    DebugLog log;
+    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key(key), text, Qt::NoModifier);
+    QCOMPARE(log.count(writeLine), 1);
+    QCOMPARE(m_device->read(expected.size()), expected);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QVERIFY(!log.contains("keycode"));
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QVERIFY(m_view->toPlainText().isEmpty());
+}
+
+void TestTransmitPath::keyWithoutTextSendsNothing_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+
+    QTest::newRow("Shift") << int(Qt::Key_Shift) << int(Qt::ShiftModifier);
+    QTest::newRow("Control") << int(Qt::Key_Control) << int(Qt::ControlModifier);
+    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier);
+    QTest::newRow("Up") << int(Qt::Key_Up) << int(Qt::NoModifier);
+    QTest::newRow("Home") << int(Qt::Key_Home) << int(Qt::NoModifier);
+    QTest::newRow("End") << int(Qt::Key_End) << int(Qt::NoModifier);
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << int(Qt::NoModifier);
+    QTest::newRow("F13") << int(Qt::Key_F13) << int(Qt::NoModifier);
+    QTest::newRow("F34") << int(Qt::Key_F34) << int(Qt::NoModifier);
+}
+
+void TestTransmitPath::keyWithoutTextSendsNothing() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+
+    DebugLog log;
+    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key(key), QString(),
+                        Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(log.count(writeLine), 0);
+    QVERIFY(!log.contains("keycode"));
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+}
+
+void TestTransmitPath::pasteSendsOneWritePerCharacter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("one word") << "hello" << QByteArray("hello");
+    QTest::newRow("line breaks unchanged")
+        << "line 1\nline 2\r\nline 3\rend" << QByteArray("line 1\nline 2\r\nline 3\rend");
+    QTest::newRow("Latin-1 as its values")
+        << QString::fromLatin1("caf\xE9\xFF") << QByteArray("caf\xE9\xFF");
+    QTest::newRow("euro sign as NUL") << QString(QChar(0x20AC)) << QByteArray(1, '\0');
+    QTest::newRow("NUL in the middle") << QString::fromUtf8("a\xE2\x82\xAC"
+                                                            "b")
+                                       << QByteArray("a\0b", 3);
+}
+
+void TestTransmitPath::pasteSendsOneWritePerCharacter() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, expected);
+
+    DebugLog log;
+    QApplication::clipboard()->setText(text);
+    m_view->paste();
+    QCOMPARE(log.count(writeLine), text.size());
+    QCOMPARE(m_device->read(expected.size()), expected);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QVERIFY(m_view->toPlainText().isEmpty());
+
+    // A keyboard that really has an F35 key sends its text the same way.
+    log.clear();
+    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key_F35, text, Qt::NoModifier);
+    QCOMPARE(log.count(writeLine), text.size());
+    QCOMPARE(m_device->read(expected.size()), expected);
+}
+
+void TestTransmitPath::emptyPasteSendsNothing() {
+    DebugLog log;
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "keyInput", Q_ARG(int, Qt::Key_F35),
+                                      Q_ARG(QString, QString())));
+    QCOMPARE(log.count(writeLine), 0);
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+}
+
+void TestTransmitPath::functionKeyIgnoresTheEventText() {
+    bindFunctionKeys({{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {"ATZ", false}}, 5);
+    DebugLog log;
+    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key_F12, "text of the key", Qt::NoModifier);
+    QVERIFY(log.contains("keycode 0x100003b delay 5"));
+    QCOMPARE(log.count(writeLine), 3);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("ATZz"));
+}
+
+void TestTransmitPath::emptyFunctionKeyOnlyLogs() {
+    bindFunctionKeys({{"AT", true}}, 12);
+    DebugLog log;
+    QTest::keyClick(m_view, Qt::Key_F3);
+    QCOMPARE(log.count("keycode 0x1000032 delay 12"), 1);
+    QCOMPARE(log.count(writeLine), 0);
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+}
+
+void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen() {
+    m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
+    auto dialog = m_window->findChild<FunctionDlg *>();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->lineEdits.at(1)->setText("ATI");
+    dialog->checkBoxes.at(1)->setChecked(true);
+    QTest::mouseClick(dialog->findChild<QPushButton *>("btnApply"), Qt::LeftButton);
+    // Typed but not applied: F2 keeps sending what Apply put in.
+    dialog->lineEdits.at(1)->setText("not applied");
+    dialog->checkBoxes.at(1)->setChecked(false);
+
+    QTest::keyClick(m_view, Qt::Key_F2);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("ATI\r\nz"));
+    QVERIFY(dialog->isVisible());
+}
+
+void TestTransmitPath::zeroDelayStillPacesEachCharacter() {
+    bindFunctionKeys({{"AT", true}}, 0);
+    QCOMPARE(m_window->delay(), 0);
+    DebugLog log;
+    QTest::keyClick(m_view, Qt::Key_F1);
+    QVERIFY(log.contains("keycode 0x1000030 delay 0"));
+    QCOMPARE(log.count(writeLine), 4);
+    QApplication::clipboard()->setText("xy!");
+    m_view->paste();
+    QCOMPARE(log.count(writeLine), 7);
+    QCOMPARE(receivedUpToSentinel(), QByteArray("AT\r\nxy!z"));
+}
+
+void TestTransmitPath::portVanishingMidPasteStopsThePaste() {
+    const QString text = QString(200, QLatin1Char('p'));
+    DebugLog log;
+    hangUpDevice = m_device.get();
+    writesBeforeHangUp = 50;
+    receivedBeforeHangUp.clear();
+    chainedHandler = qInstallMessageHandler(hangUpDuringPaste);
+    QApplication::clipboard()->setText(text);
+    m_view->paste();
+    qInstallMessageHandler(chainedHandler);
+    QVERIFY2(!hangUpDevice, "the paste never reached the hang-up");
+
+    QCOMPARE(m_window->statusBar()->currentMessage(), failure);
+    // What the device took before it went is the start of the paste...
+    // (the 50th was still waiting in the port's buffer)...
+    QCOMPARE(receivedBeforeHangUp, QByteArray(49, 'p'));
+    // ... and the program gave up on the paste at the first write after it: the characters
+    // after the failing one were never handed to the port.
+    QCOMPARE(log.count(writeLine), 50);
+    QVERIFY(log.count("SerialPort write error.[") <= 1);
+}
+
+// A stored delay below 0 must not turn the bounded wait into an endless one: with a device that
+// takes nothing for a while, the paste still returns, and every byte follows once it reads.
+void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit() {
+    m_window.reset();
+    QSettings("TarquelTerm", programTitle()).setValue("delay", "-1");
+    m_window = std::make_unique<VantorTerm>();
+    m_view = m_window->findChild<OstraView *>();
+    connectDevice();
+    QCOMPARE(m_window->delay(), -1);
+
+    // Far more than the pseudo-terminal holds while the device is not reading.
+    QString text;
+    for (int i = 0; i < 200000; ++i)
+        text.append(QChar('a' + i % 26));
+    DebugLog log;
+    QApplication::clipboard()->setText(text);
+    m_view->paste();
+    QCOMPARE(log.count(writeLine), text.size());
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(m_device->read(text.size(), 20000), text.toLatin1());
+}
+
+QTEST_MAIN(TestTransmitPath)
+#include "tst_transmitpath.moc"
