@@ -8,8 +8,7 @@
 #include <QDebug>
 #include <QScrollBar>
 
-void VantorTerm::readComm()
-{
+void VantorTerm::readComm() {
     if (!serialPort)
         return;
     std::deque<char> &queue = serialPort->receivedBytes;
@@ -26,8 +25,7 @@ void VantorTerm::readComm()
     hexaEdit->verticalScrollBar()->setValue(hexaEdit->verticalScrollBar()->maximum());
 }
 
-void VantorTerm::clearScreen()
-{
+void VantorTerm::clearScreen() {
     view->clear();
     hexaEdit->setData(QByteArray());
 }
