@@ -55,7 +55,7 @@ void TestTxEncoding::pacedByteOfEveryCodeUnit() {
     for (int value = 0; value <= 0xFFFF; ++value) {
         const char expected = value <= 0xFF ? char(value) : '\0';
         if (pacedByte(QChar(value)) != expected)
-            QFAIL(qPrintable(QStringLiteral("code unit 0x%1").arg(value, 4, 16, QLatin1Char('0'))));
+            QFAIL(qPrintable(QStringLiteral("code unit 0x%1").arg(value, 0, 16)));
     }
 }
 
