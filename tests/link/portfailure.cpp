@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -15,6 +16,10 @@ namespace {
 bool replaceWith(int replacement, int descriptor) {
     if (replacement < 0)
         return false;
+    // The serial library holds the terminal for exclusive use and gives it up when it closes
+    // the port; it will close the replacement instead, so give the terminal up here, or nobody
+    // but the superuser could open it again.
+    ::ioctl(descriptor, TIOCNXCL);
     const bool done = ::dup2(replacement, descriptor) == descriptor;
     ::close(replacement);
     return done;

@@ -1,0 +1,377 @@
+// Connection supervision through the real main window and a simulated device: every transition
+// from one tick to the next, the messages the user sees, the state of the views, and what
+// happens when the port dies while it is open.
+
+#include "app/vantorterm.h"
+#include "portfailure.h"
+#include "support/simulateddevice.h"
+#include "support/testenvironment.h"
+#include "terminal/hexview.h"
+#include "terminal/ostraview.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString notFound = QStringLiteral("the Tarquel Device was not found.");
+
+QString foundMessage(const QString &port) {
+    return QStringLiteral("the Tarquel Device was found. [%1]").arg(port);
+}
+
+// A main window whose discovery lists whatever the test puts into ports, and whose connection
+// timer is stopped so that the test alone decides when a tick happens.
+class Window {
+public:
+    Window() {
+        window.setPortFinder([this] { return ports; });
+        for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (timer->interval() == 1000)
+                timer->stop();
+        }
+    }
+
+    // Shown and active, so that the text view can take the keyboard focus.
+    bool showActive() {
+        window.show();
+        return QTest::qWaitForWindowActive(&window);
+    }
+
+    void tick() { QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection")); }
+    QString status() const { return window.statusBar()->currentMessage(); }
+    OstraView *view() const { return window.findChild<OstraView *>(); }
+    HexView *hexView() const { return window.findChild<HexView *>(); }
+
+    // Empty when the views are in the disconnected state, else what is wrong.
+    QString disconnectedProblem() const {
+        QStringList problems;
+        if (!view()->toPlainText().isEmpty())
+            problems << QStringLiteral("text view not cleared");
+        if (!hexView()->data().isEmpty())
+            problems << QStringLiteral("hex view not emptied");
+        if (view()->isEnabled() || hexView()->isEnabled())
+            problems << QStringLiteral("a view is enabled");
+        if (view()->isVisible() || hexView()->isVisible())
+            problems << QStringLiteral("a view is shown");
+        return problems.join(QStringLiteral(", "));
+    }
+
+    // Empty when the views are in the freshly connected state, else what is wrong.
+    QString connectedProblem() const {
+        QStringList problems;
+        if (!view()->toPlainText().isEmpty())
+            problems << QStringLiteral("text view not cleared");
+        if (!hexView()->data().isEmpty())
+            problems << QStringLiteral("hex view not emptied");
+        if (!view()->isEnabled() || !hexView()->isEnabled())
+            problems << QStringLiteral("a view is disabled");
+        if (!view()->isVisible())
+            problems << QStringLiteral("text view hidden");
+        if (window.focusWidget() != view())
+            problems << QStringLiteral("text view without focus");
+        return problems.join(QStringLiteral(", "));
+    }
+
+    // Puts text into both views, to see whether the next tick clears or keeps it.
+    void fillViews() {
+        view()->setPlainText(QStringLiteral("stale"));
+        hexView()->setData(QByteArray("stale"));
+    }
+
+    VantorTerm window;
+    QStringList ports;
+};
+
+} // namespace
+
+// Tests of the once-a-second supervision that connects the main window to the device.
+class ConnectionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void timerDrivesSupervision();
+    void quietWithoutDevice();
+    void deviceComesStaysGoesAndReturns();
+    void switchesToTheOtherDeviceWhenTheOneInUseGoes();
+    void portThatCannotBeOpened_data();
+    void portThatCannotBeOpened();
+    void hexModeDecidesTheHexPane_data();
+    void hexModeDecidesTheHexPane();
+    void unplugWhileOpen();
+    void portFailingWhileOpen_data();
+    void portFailingWhileOpen();
+
+private:
+    TestEnvironment m_environment;
+};
+
+void ConnectionTest::init() {
+    m_environment.clearSettings();
+}
+
+void ConnectionTest::timerDrivesSupervision() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    VantorTerm window;
+    // Present from the start: the first tick of the window's own timer opens it.
+    window.setPortFinder([&device] { return QStringList{device.portName()}; });
+    window.show();
+
+    QTimer *connectionTimer = nullptr;
+    for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (timer->interval() == 1000)
+            connectionTimer = timer;
+    }
+    QVERIFY(connectionTimer);
+    QVERIFY(connectionTimer->isActive());
+    QVERIFY(!connectionTimer->isSingleShot());
+
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(), foundMessage(device.portName()),
+                              5000);
+    QVERIFY(window.findChild<OstraView *>()->isEnabled());
+}
+
+void ConnectionTest::quietWithoutDevice() {
+    DebugLog log;
+    Window w;
+    QVERIFY(w.showActive());
+    // Whatever the status bar shows after start-up stays there.
+    const QString startStatus = w.status();
+    for (int i = 0; i < 3; ++i)
+        w.tick();
+    QCOMPARE(w.status(), startStatus);
+    QCOMPARE(log.count(QStringLiteral("the Tarquel Device")), 0);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+}
+
+void ConnectionTest::deviceComesStaysGoesAndReturns() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    DebugLog log;
+    Window w;
+    QVERIFY(w.showActive());
+
+    // Appears: opened at the next tick, views cleared, enabled, shown and focused.
+    w.fillViews();
+    w.ports = QStringList{device.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+    QCOMPARE(log.count(foundMessage(device.portName())), 1);
+    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QVERIFY(w.view()->hasFocus());
+
+    // The device's bytes reach the views.
+    QVERIFY(device.send("hi"));
+    QTRY_COMPARE(w.hexView()->data(), QByteArray("hi"));
+
+    // Stays: nothing is repeated and the views keep what they show.
+    w.window.showStatus(QStringLiteral("unrelated"));
+    w.fillViews();
+    w.tick();
+    w.tick();
+    QCOMPARE(w.status(), QStringLiteral("unrelated"));
+    QCOMPARE(log.count(QStringLiteral("opening...")), 1);
+    QCOMPARE(log.count(QStringLiteral("the Tarquel Device was")), 1);
+    QCOMPARE(w.view()->toPlainText(), QStringLiteral("stale"));
+    QCOMPARE(w.hexView()->data(), QByteArray("stale"));
+    QVERIFY(w.view()->isEnabled());
+
+    // Disappears: the not-found message and the disconnected views.
+    w.ports.clear();
+    w.tick();
+    QCOMPARE(w.status(), notFound);
+    QVERIFY(log.lines().contains(notFound));
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+    // The port was closed: what the device sends now goes nowhere.
+    QVERIFY(device.send("lost"));
+    QTest::qWait(50);
+    QCOMPARE(w.hexView()->data(), QByteArray());
+
+    // Gone stays gone without a word.
+    w.window.showStatus(QStringLiteral("unrelated"));
+    w.tick();
+    QCOMPARE(w.status(), QStringLiteral("unrelated"));
+
+    // Reappears: opened again, with empty views.
+    w.fillViews();
+    w.ports = QStringList{device.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QCOMPARE(log.count(foundMessage(device.portName())), 2);
+}
+
+void ConnectionTest::switchesToTheOtherDeviceWhenTheOneInUseGoes() {
+    SimulatedDevice first;
+    SimulatedDevice second;
+    QVERIFY(first.isValid() && second.isValid());
+    Window w;
+    QVERIFY(w.showActive());
+
+    w.ports = QStringList{first.portName(), second.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(first.portName()));
+
+    // Another listed device does not keep the connection alive.
+    w.ports = QStringList{second.portName()};
+    w.tick();
+    QCOMPARE(w.status(), notFound);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(second.portName()));
+    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QVERIFY(second.send("2"));
+    QTRY_COMPARE(w.hexView()->data(), QByteArray("2"));
+}
+
+void ConnectionTest::portThatCannotBeOpened_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing device node") << "missing"
+                                         << "No such file or directory";
+    QTest::newRow("not a terminal") << "file"
+                                    << "Inappropriate ioctl for device";
+    QTest::newRow("no permission") << "forbidden"
+                                   << "Permission denied";
+}
+
+void ConnectionTest::portThatCannotBeOpened() {
+    QFETCH(QString, kind);
+    QFETCH(QString, cause);
+
+    QTemporaryDir folder;
+    QString port = folder.filePath(QStringLiteral("ttyACM0"));
+    if (kind == "missing") {
+        port = folder.filePath(QStringLiteral("gone/ttyACM0"));
+    } else {
+        if (kind == "forbidden" && geteuid() == 0)
+            QSKIP("file permissions do not bind the superuser");
+        QFile file(port);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == "forbidden")
+            QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+    }
+
+    DebugLog log;
+    Window w;
+    QVERIFY(w.showActive());
+    w.ports = QStringList{port};
+    const QString message = notFound + QStringLiteral(" (%1: %2)").arg(port, cause);
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        w.window.showStatus(QStringLiteral("unrelated"));
+        w.tick();
+        QCOMPARE(w.status(), message);
+        QCOMPARE(log.count(QStringLiteral("MainController serial port:[%1] opening...").arg(port)),
+                 attempt);
+        QCOMPARE(log.lines().count(QStringLiteral("exit")), attempt);
+        QCOMPARE(log.lines().count(message), attempt);
+        QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+    }
+}
+
+void ConnectionTest::hexModeDecidesTheHexPane_data() {
+    QTest::addColumn<bool>("hexMode");
+    QTest::newRow("hex mode") << true;
+    QTest::newRow("text only") << false;
+}
+
+void ConnectionTest::hexModeDecidesTheHexPane() {
+    QFETCH(bool, hexMode);
+
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    Window w;
+    QVERIFY(w.showActive());
+    auto action = w.window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"));
+    auto hexaGroup = w.window.findChild<QGroupBox *>(QStringLiteral("hexaGroup"));
+    QVERIFY(action && hexaGroup);
+    action->setChecked(!hexMode);
+    action->setChecked(hexMode);
+    // Turned the other way behind the mode's back, so that only connecting can set it right.
+    hexaGroup->setVisible(!hexMode);
+
+    w.ports = QStringList{device.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+    QCOMPARE(hexaGroup->isVisible(), hexMode);
+    QCOMPARE(w.hexView()->isVisible(), hexMode);
+    QVERIFY(w.hexView()->isEnabled());
+}
+
+void ConnectionTest::unplugWhileOpen() {
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    DebugLog log;
+    Window w;
+    QVERIFY(w.showActive());
+    w.ports = QStringList{device.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+
+    // No tick runs: the port's own failure has to bring the window down.
+    device.hangUp();
+    QTRY_COMPARE(w.status(), notFound);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+
+    const double cpu = cpuSecondsOver(1000);
+    QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
+
+    // Still listed, so the next tick tries it again; its node is gone with the device.
+    w.tick();
+    QCOMPARE(log.count(QStringLiteral("opening...")), 2);
+    QCOMPARE(w.status(),
+             notFound + QStringLiteral(" (%1: No such file or directory)").arg(device.portName()));
+}
+
+void ConnectionTest::portFailingWhileOpen_data() {
+    QTest::addColumn<QString>("failure");
+    // The serial library reports a directory it cannot read as a ReadError, again and again,
+    // and a pseudo-terminal that reads EIO as a ResourceError.
+    QTest::newRow("read error") << "directory";
+    QTest::newRow("resource error") << "hung-up terminal";
+}
+
+void ConnectionTest::portFailingWhileOpen() {
+    QFETCH(QString, failure);
+
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    Window w;
+    QVERIFY(w.showActive());
+    const QList<int> before = descriptorsOpenOn(device.portName());
+    w.ports = QStringList{device.portName()};
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+    QList<int> opened = descriptorsOpenOn(device.portName());
+    for (int descriptor : before)
+        opened.removeAll(descriptor);
+    QCOMPARE(opened.size(), 1);
+
+    QVERIFY(failure == "directory" ? replaceWithDirectory(opened.first())
+                                   : replaceWithHungUpTerminal(opened.first()));
+    QTRY_COMPARE(w.status(), notFound);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+
+    const double cpu = cpuSecondsOver(1000);
+    QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
+
+    // The device itself is fine and still listed: the next tick opens it again.
+    w.fillViews();
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(device.portName()));
+    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QVERIFY(device.send("back"));
+    QTRY_COMPARE(w.hexView()->data(), QByteArray("back"));
+}
+
+QTEST_MAIN(ConnectionTest)
+#include "tst_connection.moc"
