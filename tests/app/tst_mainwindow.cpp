@@ -279,7 +279,9 @@ void TestMainWindow::shortcutsReachActionsNotTheView()
 
     QTest::keyClick(view, Qt::Key(key), Qt::AltModifier);
     QCOMPARE(triggered.count(), 1);
-    QCOMPARE(keys.count(), 0);
+    // The Alt key itself is reported like any modifier; the letter must not be.
+    for (const QList<QVariant> &report : keys)
+        QVERIFY2(report.at(0).toInt() != key, "the shortcut's key reached the view");
 }
 
 void TestMainWindow::exitClosesThroughCloseEvent()
