@@ -10,11 +10,13 @@
 #include <QDebug>
 #include <QSerialPort>
 
-void VantorTerm::setPortFinder(PortFinder finder) {
+void VantorTerm::setPortFinder(PortFinder finder)
+{
     m_portFinder = std::move(finder);
 }
 
-void VantorTerm::checkConnection() {
+void VantorTerm::checkConnection()
+{
     const QStringList ports = m_portFinder ? m_portFinder() : findDevicePorts();
     deviceFound = !ports.isEmpty();
 
@@ -61,7 +63,8 @@ void VantorTerm::checkConnection() {
     deviceFoundBefore = deviceFound;
 }
 
-bool VantorTerm::openDevicePort(const QStringList &ports) {
+bool VantorTerm::openDevicePort(const QStringList &ports)
+{
     const QString name = ports.first();
     serialPort = new SerialPort;
     serialPort->setBaudRateIndex(12);
@@ -95,17 +98,22 @@ bool VantorTerm::openDevicePort(const QStringList &ports) {
     return false;
 }
 
-void VantorTerm::onPortLost(const QString &reason) {
+void VantorTerm::onPortLost(const QString &reason)
+{
     // This runs inside the serial library's own error report, which still uses the port after
     // we return: the channel goes to the event loop for destruction instead of being deleted
     // here, and is unhooked so that it can tell us nothing more.
+    QString port;
     if (serialPort) {
+        port = serialPort->portName();
         serialPort->disconnect(this);
         serialPort->deleteLater();
         serialPort = nullptr;
     }
+    // The user sees the same message as for an unplugged device; the log keeps the cause.
     showStatus(tr("the Tarquel Device was not found."));
-    qDebug().noquote() << "the Tarquel Device was not found." << reason;
+    qDebug().nospace().noquote() << "the Tarquel Device was not found. (" << port << ": " << reason
+                                 << ")";
     disconnectDevice();
     // As if the last tick had not seen the device: the next tick opens it again if it is still
     // listed, which is how a device that was reset comes back.
@@ -113,7 +121,8 @@ void VantorTerm::onPortLost(const QString &reason) {
     deviceFoundBefore = false;
 }
 
-void VantorTerm::disconnectDevice() {
+void VantorTerm::disconnectDevice()
+{
     if (serialPort) {
         serialPort->closePort();
         // Bytes not yet taken from the queue go with it.

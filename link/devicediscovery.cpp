@@ -5,7 +5,8 @@
 namespace {
 
 // Windows keeps registry text as little-endian UTF-16; a trailing odd byte is not a unit.
-QString utf16Units(const QByteArray &data) {
+QString utf16Units(const QByteArray &data)
+{
     QString text;
     text.reserve(data.size() / 2);
     for (int i = 0; i + 1 < data.size(); i += 2)
@@ -13,22 +14,26 @@ QString utf16Units(const QByteArray &data) {
     return text;
 }
 
-QString upToFirstNul(const QString &text) {
+QString upToFirstNul(const QString &text)
+{
     const int end = text.indexOf(QChar(0));
     return end < 0 ? text : text.left(end);
 }
 
-QByteArray toByteArray(const std::vector<std::uint8_t> &bytes) {
+QByteArray toByteArray(const std::vector<std::uint8_t> &bytes)
+{
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
 }
 
 } // namespace
 
-bool isSerialPortName(const QString &registryPortName) {
+bool isSerialPortName(const QString &registryPortName)
+{
     return !registryPortName.isEmpty() && !registryPortName.contains(QLatin1String("LPT"));
 }
 
-QString extractUsbId(int group, const QStringList &hardwareIds) {
+QString extractUsbId(int group, const QStringList &hardwareIds)
+{
     if (hardwareIds.isEmpty())
         return QString();
     QRegExp pattern(QStringLiteral("vid_(\\w+)&pid_(\\w+)"), Qt::CaseInsensitive, QRegExp::RegExp);
@@ -37,7 +42,8 @@ QString extractUsbId(int group, const QStringList &hardwareIds) {
     return pattern.cap(group);
 }
 
-bool isTarquelUsbId(const QString &vendor, const QString &product) {
+bool isTarquelUsbId(const QString &vendor, const QString &product)
+{
     const QString upperVendor = vendor.toUpper();
     const QString upperProduct = product.toUpper();
     return upperVendor.contains(QLatin1String("04D8"))
@@ -45,7 +51,8 @@ bool isTarquelUsbId(const QString &vendor, const QString &product) {
                || upperProduct.contains(QLatin1String("00DF")));
 }
 
-QString portNameFromFriendlyName(const QString &friendlyName) {
+QString portNameFromFriendlyName(const QString &friendlyName)
+{
     const QString upper = friendlyName.toUpper();
     const QString opening = QStringLiteral("(COM");
     if (!upper.contains(opening) || !upper.contains(QLatin1Char(')')))
@@ -55,7 +62,8 @@ QString portNameFromFriendlyName(const QString &friendlyName) {
     return end < 0 ? upper.mid(start) : upper.mid(start, end - start);
 }
 
-QString tarquelPortName(const DeviceAttributes &device, PortNameSource source) {
+QString tarquelPortName(const DeviceAttributes &device, PortNameSource source)
+{
     if (!isSerialPortName(device.registryPortName))
         return QString();
     if (!isTarquelUsbId(extractUsbId(1, device.hardwareIds), extractUsbId(2, device.hardwareIds)))
@@ -65,7 +73,8 @@ QString tarquelPortName(const DeviceAttributes &device, PortNameSource source) {
     return device.registryPortName;
 }
 
-QStringList tarquelPorts(const QList<DeviceAttributes> &devices, PortNameSource source) {
+QStringList tarquelPorts(const QList<DeviceAttributes> &devices, PortNameSource source)
+{
     QStringList ports;
     for (const DeviceAttributes &device : devices) {
         const QString port = tarquelPortName(device, source);
@@ -75,7 +84,8 @@ QStringList tarquelPorts(const QList<DeviceAttributes> &devices, PortNameSource 
     return ports;
 }
 
-QVariant registryPropertyValue(quint32 type, const QByteArray &data) {
+QVariant registryPropertyValue(quint32 type, const QByteArray &data)
+{
     using namespace WindowsDevices;
     switch (type) {
     case RegSz:
@@ -109,7 +119,8 @@ QVariant registryPropertyValue(quint32 type, const QByteArray &data) {
     }
 }
 
-QString registryPortName(const std::vector<WindowsDevices::RegistryValue> &values) {
+QString registryPortName(const std::vector<WindowsDevices::RegistryValue> &values)
+{
     for (const WindowsDevices::RegistryValue &value : values) {
         if (value.type != WindowsDevices::RegSz)
             continue;
@@ -119,7 +130,8 @@ QString registryPortName(const std::vector<WindowsDevices::RegistryValue> &value
     return QString();
 }
 
-DeviceAttributes deviceAttributes(const WindowsDevices::DeviceRecord &record) {
+DeviceAttributes deviceAttributes(const WindowsDevices::DeviceRecord &record)
+{
     // A property that could not be read is a null variant: no hardware IDs, no friendly name.
     const auto property = [](const WindowsDevices::RegistryProperty &read) {
         return read.read ? registryPropertyValue(read.type, toByteArray(read.data)) : QVariant();
@@ -131,7 +143,8 @@ DeviceAttributes deviceAttributes(const WindowsDevices::DeviceRecord &record) {
     return device;
 }
 
-QStringList findWindowsDevicePorts(const DeviceClassLister &listClass) {
+QStringList findWindowsDevicePorts(const DeviceClassLister &listClass)
+{
     QStringList ports;
     for (int classIndex = 0; classIndex < WindowsDevices::deviceClassCount; ++classIndex) {
         const std::optional<std::vector<WindowsDevices::DeviceRecord>> records

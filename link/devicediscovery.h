@@ -15,7 +15,8 @@
 // name rules, shared by every platform layer. The layers only gather the raw attributes.
 
 // What discovery knows about one present device.
-struct DeviceAttributes {
+struct DeviceAttributes
+{
     // The port the system files the device under (Windows: the "PortName" registry value,
     // Linux: the kernel name).
     QString registryPortName;

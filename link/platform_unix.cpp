@@ -4,10 +4,12 @@
 #include "link/platform.h"
 #include "link/sysfsdevices.h"
 
-QStringList findDevicePorts() {
+QStringList findDevicePorts()
+{
     return SysfsDevices().tarquelPorts();
 }
 
-QString systemPortName(const QString &name) {
+QString systemPortName(const QString &name)
+{
     return name;
 }

@@ -6,10 +6,12 @@
 #include "link/serialport.h"
 #include "link/windowsdevices.h"
 
-QStringList findDevicePorts() {
+QStringList findDevicePorts()
+{
     return findWindowsDevicePorts(&WindowsDevices::listClassDevices);
 }
 
-QString systemPortName(const QString &name) {
+QString systemPortName(const QString &name)
+{
     return windowsSystemPortName(name);
 }

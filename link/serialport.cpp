@@ -13,13 +13,15 @@ constexpr std::array<qint32, 15> baudRates{110,   300,   600,   1200,  2400,   4
 
 } // namespace
 
-qint32 baudRateForIndex(int index) {
+qint32 baudRateForIndex(int index)
+{
     if (index < 0 || index >= int(baudRates.size()))
         return 0;
     return baudRates[size_t(index)];
 }
 
-QSerialPort::DataBits dataBitsForIndex(int index) {
+QSerialPort::DataBits dataBitsForIndex(int index)
+{
     switch (index) {
     case 0:
         return QSerialPort::Data5;
@@ -32,7 +34,8 @@ QSerialPort::DataBits dataBitsForIndex(int index) {
     }
 }
 
-QSerialPort::Parity parityForIndex(int index) {
+QSerialPort::Parity parityForIndex(int index)
+{
     // The classic order puts mark before space, the reverse of Qt's enumerator values.
     switch (index) {
     case 1:
@@ -48,7 +51,8 @@ QSerialPort::Parity parityForIndex(int index) {
     }
 }
 
-QSerialPort::StopBits stopBitsForIndex(int index) {
+QSerialPort::StopBits stopBitsForIndex(int index)
+{
     switch (index) {
     case 1:
         return QSerialPort::OneAndHalfStop;
@@ -59,7 +63,8 @@ QSerialPort::StopBits stopBitsForIndex(int index) {
     }
 }
 
-QSerialPort::FlowControl flowControlForIndex(int index) {
+QSerialPort::FlowControl flowControlForIndex(int index)
+{
     switch (index) {
     case 1:
         return QSerialPort::HardwareControl;
@@ -70,32 +75,37 @@ QSerialPort::FlowControl flowControlForIndex(int index) {
     }
 }
 
-QString windowsSystemPortName(const QString &name) {
+QString windowsSystemPortName(const QString &name)
+{
     const QString prefix = QStringLiteral("\\\\.\\");
     return name.contains(prefix) ? name : prefix + name;
 }
 
 SerialPort::SerialPort(QObject *parent)
     : QObject(parent)
-    , serial(new QSerialPort(this)) {
+    , serial(new QSerialPort(this))
+{
     connect(serial, &QSerialPort::readyRead, this, &SerialPort::readData);
     connect(serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
-SerialPort::~SerialPort() {
+SerialPort::~SerialPort()
+{
     // Closing reports nothing worth hearing any more.
     serial->disconnect(this);
     closePort();
     receivedBytes.clear();
 }
 
-void SerialPort::setBaudRateIndex(int index) {
+void SerialPort::setBaudRateIndex(int index)
+{
     baudRateIndex = index;
 }
 
 // One and a half stop bits go only with five data bits, and two stop bits never do. Each setter
 // checks against the other setting as it stands, so the order of the calls matters.
-void SerialPort::setDataBitsIndex(int index) {
+void SerialPort::setDataBitsIndex(int index)
+{
     if (index == dataBitsIndex)
         return;
     if ((stopBitsIndex == 2 && index == 0) || (stopBitsIndex == 1 && index != 0))
@@ -103,11 +113,13 @@ void SerialPort::setDataBitsIndex(int index) {
     dataBitsIndex = index;
 }
 
-void SerialPort::setParityIndex(int index) {
+void SerialPort::setParityIndex(int index)
+{
     parityIndex = index;
 }
 
-void SerialPort::setStopBitsIndex(int index) {
+void SerialPort::setStopBitsIndex(int index)
+{
     if (index == stopBitsIndex)
         return;
     if ((dataBitsIndex == 0 && index == 2) || (index == 1 && dataBitsIndex != 0))
@@ -115,11 +127,13 @@ void SerialPort::setStopBitsIndex(int index) {
     stopBitsIndex = index;
 }
 
-void SerialPort::setFlowControlIndex(int index) {
+void SerialPort::setFlowControlIndex(int index)
+{
     flowControlIndex = index;
 }
 
-bool SerialPort::openPort(const QString &name) {
+bool SerialPort::openPort(const QString &name)
+{
     if (opened) {
         opened = false;
         serial->close();
@@ -142,12 +156,14 @@ bool SerialPort::openPort(const QString &name) {
     return opened;
 }
 
-void SerialPort::closePort() {
+void SerialPort::closePort()
+{
     opened = false;
     serial->close();
 }
 
-bool SerialPort::writeData(const QByteArray &data) {
+bool SerialPort::writeData(const QByteArray &data)
+{
     if (!serial->isOpen())
         return false;
     const qint64 written = serial->write(data);
@@ -162,23 +178,27 @@ bool SerialPort::writeData(const QByteArray &data) {
     return true;
 }
 
-void SerialPort::waitForBytesWritten(int msecs) {
+void SerialPort::waitForBytesWritten(int msecs)
+{
     if (opened)
         serial->waitForBytesWritten(msecs);
 }
 
-QString SerialPort::portName() const {
+QString SerialPort::portName() const
+{
     return currentPortName;
 }
 
-void SerialPort::readData() {
+void SerialPort::readData()
+{
     const QByteArray bytes = serial->readAll();
     receivedBytes.insert(receivedBytes.end(), bytes.cbegin(), bytes.cend());
     // Announced even when nothing came, so the reader drains whatever is queued.
     emit readComm();
 }
 
-void SerialPort::handleError(QSerialPort::SerialPortError error) {
+void SerialPort::handleError(QSerialPort::SerialPortError error)
+{
     // A port whose device was unplugged or reset reports either one ResourceError or, depending
     // on a stale errno inside Qt, a ReadError that repeats at full speed for as long as the port
     // stays open. Either way the port is dead: close it now so the loop stops, and let the owner

@@ -9,7 +9,8 @@
 // The one channel to the device: keeps the line settings as classic indices, opens a named port
 // with them, writes byte arrays, and queues every received byte, announcing each arrival with
 // readComm().
-class SerialPort : public QObject {
+class SerialPort : public QObject
+{
     Q_OBJECT
 
 public:

@@ -8,7 +8,8 @@
 
 // The Linux layer of device discovery: reads the USB serial devices the kernel lists in sysfs
 // and gives each the attributes that Windows would keep for it in its registry.
-class SysfsDevices {
+class SysfsDevices
+{
 public:
     // root is where sysfs is mounted; tests point it at a fixture tree.
     explicit SysfsDevices(const QString &root = QStringLiteral("/sys"));

@@ -9,7 +9,8 @@
 namespace {
 
 // Orders names the way a person counts: runs of digits compare by value.
-bool naturalLess(const QString &left, const QString &right) {
+bool naturalLess(const QString &left, const QString &right)
+{
     int i = 0;
     int j = 0;
     while (i < left.size() && j < right.size()) {
@@ -47,21 +48,24 @@ bool naturalLess(const QString &left, const QString &right) {
     return left < right;
 }
 
-QString readAttribute(const QString &folder, const QString &name) {
+QString readAttribute(const QString &folder, const QString &name)
+{
     QFile file(folder + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(file.readAll()).trimmed();
 }
 
-bool isUsbDevice(const QString &folder) {
+bool isUsbDevice(const QString &folder)
+{
     return QFileInfo::exists(folder + QStringLiteral("/idVendor"))
            && QFileInfo::exists(folder + QStringLiteral("/idProduct"));
 }
 
 // The nearest folder at or above path, inside root, that describes a USB device; empty when the
 // tty does not hang off USB.
-QString usbAncestor(QString path, const QString &root) {
+QString usbAncestor(QString path, const QString &root)
+{
     while (path.startsWith(root + QLatin1Char('/'))) {
         if (isUsbDevice(path))
             return path;
@@ -73,10 +77,11 @@ QString usbAncestor(QString path, const QString &root) {
 } // namespace
 
 SysfsDevices::SysfsDevices(const QString &root)
-    : m_root(root) {
-}
+    : m_root(root)
+{}
 
-QList<DeviceAttributes> SysfsDevices::devices() const {
+QList<DeviceAttributes> SysfsDevices::devices() const
+{
     QList<DeviceAttributes> result;
     // The device links point into <root>/devices; resolving both sides keeps the walk up from
     // leaving the tree.
@@ -115,6 +120,7 @@ QList<DeviceAttributes> SysfsDevices::devices() const {
     return result;
 }
 
-QStringList SysfsDevices::tarquelPorts() const {
+QStringList SysfsDevices::tarquelPorts() const
+{
     return ::tarquelPorts(devices(), PortNameSource::RegistryPortName);
 }

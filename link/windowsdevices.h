@@ -23,21 +23,24 @@ enum RegistryType : std::uint32_t {
 };
 
 // One value of a device's hardware registry key.
-struct RegistryValue {
+struct RegistryValue
+{
     std::u16string name;
     std::uint32_t type = RegNone;
     std::vector<std::uint8_t> data;
 };
 
 // One device registry property; read is false when the system could not supply it.
-struct RegistryProperty {
+struct RegistryProperty
+{
     bool read = false;
     std::uint32_t type = RegNone;
     std::vector<std::uint8_t> data;
 };
 
 // One present device of a searched class.
-struct DeviceRecord {
+struct DeviceRecord
+{
     // In the key's order, up to the first value that could not be read; empty when the device
     // has no hardware key.
     std::vector<RegistryValue> hardwareKeyValues;

@@ -26,7 +26,8 @@ const GUID deviceClassGuids[deviceClassCount] = {
 // enumeration.
 constexpr DWORD registryBufferBytes = 16384;
 
-std::vector<RegistryValue> readHardwareKeyValues(HDEVINFO set, SP_DEVINFO_DATA &device) {
+std::vector<RegistryValue> readHardwareKeyValues(HDEVINFO set, SP_DEVINFO_DATA &device)
+{
     std::vector<RegistryValue> values;
     const HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
     if (key == reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE) || key == nullptr)
@@ -52,7 +53,8 @@ std::vector<RegistryValue> readHardwareKeyValues(HDEVINFO set, SP_DEVINFO_DATA &
     return values;
 }
 
-RegistryProperty readProperty(HDEVINFO set, SP_DEVINFO_DATA &device, DWORD property) {
+RegistryProperty readProperty(HDEVINFO set, SP_DEVINFO_DATA &device, DWORD property)
+{
     RegistryProperty result;
     DWORD type = 0;
     DWORD size = 0;
@@ -70,7 +72,8 @@ RegistryProperty readProperty(HDEVINFO set, SP_DEVINFO_DATA &device, DWORD prope
 
 } // namespace
 
-std::optional<std::vector<DeviceRecord>> listClassDevices(int classIndex) {
+std::optional<std::vector<DeviceRecord>> listClassDevices(int classIndex)
+{
     if (classIndex < 0 || classIndex >= deviceClassCount)
         return std::nullopt;
     const HDEVINFO set

@@ -13,7 +13,8 @@
 
 namespace {
 
-bool replaceWith(int replacement, int descriptor) {
+bool replaceWith(int replacement, int descriptor)
+{
     if (replacement < 0)
         return false;
     // The serial library holds the terminal for exclusive use and gives it up when it closes
@@ -25,7 +26,8 @@ bool replaceWith(int replacement, int descriptor) {
     return done;
 }
 
-double processCpuSeconds() {
+double processCpuSeconds()
+{
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
@@ -33,11 +35,13 @@ double processCpuSeconds() {
 
 } // namespace
 
-bool replaceWithDirectory(int descriptor) {
+bool replaceWithDirectory(int descriptor)
+{
     return replaceWith(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), descriptor);
 }
 
-bool replaceWithHungUpTerminal(int descriptor) {
+bool replaceWithHungUpTerminal(int descriptor)
+{
     int master = -1;
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
@@ -47,7 +51,8 @@ bool replaceWithHungUpTerminal(int descriptor) {
     return replaceWith(master, descriptor);
 }
 
-QList<int> descriptorsOpenOn(const QString &path) {
+QList<int> descriptorsOpenOn(const QString &path)
+{
     QList<int> found;
     const QDir table(QStringLiteral("/proc/self/fd"));
     const QStringList entries
@@ -60,7 +65,8 @@ QList<int> descriptorsOpenOn(const QString &path) {
     return found;
 }
 
-double cpuSecondsOver(int msecs) {
+double cpuSecondsOver(int msecs)
+{
     const double start = processCpuSeconds();
     QTest::qWait(msecs);
     return processCpuSeconds() - start;

@@ -22,15 +22,18 @@ namespace {
 
 const QString notFound = QStringLiteral("the Tarquel Device was not found.");
 
-QString foundMessage(const QString &port) {
+QString foundMessage(const QString &port)
+{
     return QStringLiteral("the Tarquel Device was found. [%1]").arg(port);
 }
 
 // A main window whose discovery lists whatever the test puts into ports, and whose connection
 // timer is stopped so that the test alone decides when a tick happens.
-class Window {
+class Window
+{
 public:
-    Window() {
+    Window()
+    {
         window.setPortFinder([this] { return ports; });
         for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly)) {
             if (timer->interval() == 1000)
@@ -39,7 +42,8 @@ public:
     }
 
     // Shown and active, so that the text view can take the keyboard focus.
-    bool showActive() {
+    bool showActive()
+    {
         window.show();
         return QTest::qWaitForWindowActive(&window);
     }
@@ -50,7 +54,8 @@ public:
     HexView *hexView() const { return window.findChild<HexView *>(); }
 
     // Empty when the views are in the disconnected state, else what is wrong.
-    QString disconnectedProblem() const {
+    QString disconnectedProblem() const
+    {
         QStringList problems;
         if (!view()->toPlainText().isEmpty())
             problems << QStringLiteral("text view not cleared");
@@ -64,7 +69,8 @@ public:
     }
 
     // Empty when the views are in the freshly connected state, else what is wrong.
-    QString connectedProblem() const {
+    QString connectedProblem() const
+    {
         QStringList problems;
         if (!view()->toPlainText().isEmpty())
             problems << QStringLiteral("text view not cleared");
@@ -80,7 +86,8 @@ public:
     }
 
     // Puts text into both views, to see whether the next tick clears or keeps it.
-    void fillViews() {
+    void fillViews()
+    {
         view()->setPlainText(QStringLiteral("stale"));
         hexView()->setData(QByteArray("stale"));
     }
@@ -92,7 +99,8 @@ public:
 } // namespace
 
 // Tests of the once-a-second supervision that connects the main window to the device.
-class ConnectionTest : public QObject {
+class ConnectionTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -113,11 +121,13 @@ private:
     TestEnvironment m_environment;
 };
 
-void ConnectionTest::init() {
+void ConnectionTest::init()
+{
     m_environment.clearSettings();
 }
 
-void ConnectionTest::timerDrivesSupervision() {
+void ConnectionTest::timerDrivesSupervision()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     VantorTerm window;
@@ -139,7 +149,8 @@ void ConnectionTest::timerDrivesSupervision() {
     QVERIFY(window.findChild<OstraView *>()->isEnabled());
 }
 
-void ConnectionTest::quietWithoutDevice() {
+void ConnectionTest::quietWithoutDevice()
+{
     DebugLog log;
     Window w;
     QVERIFY(w.showActive());
@@ -152,7 +163,8 @@ void ConnectionTest::quietWithoutDevice() {
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
 }
 
-void ConnectionTest::deviceComesStaysGoesAndReturns() {
+void ConnectionTest::deviceComesStaysGoesAndReturns()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     DebugLog log;
@@ -209,7 +221,8 @@ void ConnectionTest::deviceComesStaysGoesAndReturns() {
     QCOMPARE(log.count(foundMessage(device.portName())), 2);
 }
 
-void ConnectionTest::switchesToTheOtherDeviceWhenTheOneInUseGoes() {
+void ConnectionTest::switchesToTheOtherDeviceWhenTheOneInUseGoes()
+{
     SimulatedDevice first;
     SimulatedDevice second;
     QVERIFY(first.isValid() && second.isValid());
@@ -233,7 +246,8 @@ void ConnectionTest::switchesToTheOtherDeviceWhenTheOneInUseGoes() {
     QTRY_COMPARE(w.hexView()->data(), QByteArray("2"));
 }
 
-void ConnectionTest::portThatCannotBeOpened_data() {
+void ConnectionTest::portThatCannotBeOpened_data()
+{
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("cause");
     QTest::newRow("missing device node") << "missing"
@@ -244,7 +258,8 @@ void ConnectionTest::portThatCannotBeOpened_data() {
                                    << "Permission denied";
 }
 
-void ConnectionTest::portThatCannotBeOpened() {
+void ConnectionTest::portThatCannotBeOpened()
+{
     QFETCH(QString, kind);
     QFETCH(QString, cause);
 
@@ -278,13 +293,15 @@ void ConnectionTest::portThatCannotBeOpened() {
     }
 }
 
-void ConnectionTest::hexModeDecidesTheHexPane_data() {
+void ConnectionTest::hexModeDecidesTheHexPane_data()
+{
     QTest::addColumn<bool>("hexMode");
     QTest::newRow("hex mode") << true;
     QTest::newRow("text only") << false;
 }
 
-void ConnectionTest::hexModeDecidesTheHexPane() {
+void ConnectionTest::hexModeDecidesTheHexPane()
+{
     QFETCH(bool, hexMode);
 
     SimulatedDevice device;
@@ -307,7 +324,8 @@ void ConnectionTest::hexModeDecidesTheHexPane() {
     QVERIFY(w.hexView()->isEnabled());
 }
 
-void ConnectionTest::unplugWhileOpen() {
+void ConnectionTest::unplugWhileOpen()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     DebugLog log;
@@ -332,7 +350,8 @@ void ConnectionTest::unplugWhileOpen() {
              notFound + QStringLiteral(" (%1: No such file or directory)").arg(device.portName()));
 }
 
-void ConnectionTest::portFailingWhileOpen_data() {
+void ConnectionTest::portFailingWhileOpen_data()
+{
     QTest::addColumn<QString>("failure");
     // The serial library reports a directory it cannot read as a ReadError, again and again,
     // and a pseudo-terminal that reads EIO as a ResourceError.
@@ -340,7 +359,8 @@ void ConnectionTest::portFailingWhileOpen_data() {
     QTest::newRow("resource error") << "hung-up terminal";
 }
 
-void ConnectionTest::portFailingWhileOpen() {
+void ConnectionTest::portFailingWhileOpen()
+{
     QFETCH(QString, failure);
 
     SimulatedDevice device;

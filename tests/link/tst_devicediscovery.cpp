@@ -15,7 +15,8 @@ using WindowsDevices::RegistryProperty;
 using WindowsDevices::RegistryValue;
 
 // Little-endian UTF-16, as Windows stores registry text; no terminator is added.
-QByteArray utf16Bytes(const QString &text) {
+QByteArray utf16Bytes(const QString &text)
+{
     QByteArray bytes;
     for (const QChar unit : text) {
         bytes.append(char(unit.unicode() & 0xff));
@@ -24,11 +25,13 @@ QByteArray utf16Bytes(const QString &text) {
     return bytes;
 }
 
-std::vector<std::uint8_t> toVector(const QByteArray &bytes) {
+std::vector<std::uint8_t> toVector(const QByteArray &bytes)
+{
     return std::vector<std::uint8_t>(bytes.cbegin(), bytes.cend());
 }
 
-RegistryProperty rawProperty(std::uint32_t type, const QByteArray &bytes) {
+RegistryProperty rawProperty(std::uint32_t type, const QByteArray &bytes)
+{
     RegistryProperty read;
     read.read = true;
     read.type = type;
@@ -36,18 +39,21 @@ RegistryProperty rawProperty(std::uint32_t type, const QByteArray &bytes) {
     return read;
 }
 
-RegistryProperty stringProperty(const QString &text) {
+RegistryProperty stringProperty(const QString &text)
+{
     return rawProperty(WindowsDevices::RegSz, utf16Bytes(text + QChar(0)));
 }
 
-RegistryProperty multiStringProperty(const QStringList &strings) {
+RegistryProperty multiStringProperty(const QStringList &strings)
+{
     QString text;
     for (const QString &string : strings)
         text += string + QChar(0);
     return rawProperty(WindowsDevices::RegMultiSz, utf16Bytes(text + QChar(0)));
 }
 
-RegistryValue value(const QString &name, std::uint32_t type, const QString &text) {
+RegistryValue value(const QString &name, std::uint32_t type, const QString &text)
+{
     RegistryValue read;
     read.name = name.toStdU16String();
     read.type = type;
@@ -57,7 +63,8 @@ RegistryValue value(const QString &name, std::uint32_t type, const QString &text
 
 // A device as SetupAPI and the registry would describe it.
 DeviceRecord record(const QString &portName, const QStringList &hardwareIds,
-                    const QString &friendlyName) {
+                    const QString &friendlyName)
+{
     DeviceRecord device;
     if (!portName.isNull())
         device.hardwareKeyValues
@@ -68,13 +75,15 @@ DeviceRecord record(const QString &portName, const QStringList &hardwareIds,
     return device;
 }
 
-DeviceRecord tarquelOn(const QString &com) {
+DeviceRecord tarquelOn(const QString &com)
+{
     return record(com, {QStringLiteral("USB\\VID_04D8&PID_000A&REV_0100")},
                   QStringLiteral("USB Serial Device (%1)").arg(com));
 }
 
 // Rows describe registry values as "type|name|text" entries.
-std::vector<RegistryValue> parseValues(const QStringList &rows) {
+std::vector<RegistryValue> parseValues(const QStringList &rows)
+{
     std::vector<RegistryValue> values;
     for (const QString &row : rows) {
         const QStringList fields = row.split(QLatin1Char('|'));
@@ -86,7 +95,8 @@ std::vector<RegistryValue> parseValues(const QStringList &rows) {
 } // namespace
 
 // Tests of the discovery rules that every platform layer shares.
-class DeviceDiscoveryTest : public QObject {
+class DeviceDiscoveryTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -109,7 +119,8 @@ private slots:
     void windowsRecordsThatDoNotQualify();
 };
 
-void DeviceDiscoveryTest::serialPortNames_data() {
+void DeviceDiscoveryTest::serialPortNames_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("serial");
     QTest::newRow("COM port") << "COM5" << true;
@@ -120,12 +131,14 @@ void DeviceDiscoveryTest::serialPortNames_data() {
     QTest::newRow("lower-case lpt is no parallel port") << "lpt1" << true;
 }
 
-void DeviceDiscoveryTest::serialPortNames() {
+void DeviceDiscoveryTest::serialPortNames()
+{
     QFETCH(QString, name);
     QTEST(isSerialPortName(name), "serial");
 }
 
-void DeviceDiscoveryTest::usbIdPattern_data() {
+void DeviceDiscoveryTest::usbIdPattern_data()
+{
     QTest::addColumn<QStringList>("hardwareIds");
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<QString>("product");
@@ -154,13 +167,15 @@ void DeviceDiscoveryTest::usbIdPattern_data() {
                               << "";
 }
 
-void DeviceDiscoveryTest::usbIdPattern() {
+void DeviceDiscoveryTest::usbIdPattern()
+{
     QFETCH(QStringList, hardwareIds);
     QTEST(extractUsbId(1, hardwareIds), "vendor");
     QTEST(extractUsbId(2, hardwareIds), "product");
 }
 
-void DeviceDiscoveryTest::tarquelIds_data() {
+void DeviceDiscoveryTest::tarquelIds_data()
+{
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<QString>("product");
     QTest::addColumn<bool>("tarquel");
@@ -181,13 +196,15 @@ void DeviceDiscoveryTest::tarquelIds_data() {
                              << "" << false;
 }
 
-void DeviceDiscoveryTest::tarquelIds() {
+void DeviceDiscoveryTest::tarquelIds()
+{
     QFETCH(QString, vendor);
     QFETCH(QString, product);
     QTEST(isTarquelUsbId(vendor, product), "tarquel");
 }
 
-void DeviceDiscoveryTest::friendlyNameCut_data() {
+void DeviceDiscoveryTest::friendlyNameCut_data()
+{
     QTest::addColumn<QString>("friendlyName");
     QTest::addColumn<QString>("port");
 
@@ -209,12 +226,14 @@ void DeviceDiscoveryTest::friendlyNameCut_data() {
                            << "";
 }
 
-void DeviceDiscoveryTest::friendlyNameCut() {
+void DeviceDiscoveryTest::friendlyNameCut()
+{
     QFETCH(QString, friendlyName);
     QTEST(portNameFromFriendlyName(friendlyName), "port");
 }
 
-void DeviceDiscoveryTest::matchingDevices_data() {
+void DeviceDiscoveryTest::matchingDevices_data()
+{
     QTest::addColumn<QStringList>("device");
     QTest::addColumn<PortNameSource>("source");
     QTest::addColumn<QString>("port");
@@ -247,7 +266,8 @@ void DeviceDiscoveryTest::matchingDevices_data() {
         << QStringList{"ttyACM0", "", "USB\\VID_04D8&PID_00DE"} << onLinux << "";
 }
 
-void DeviceDiscoveryTest::matchingDevices() {
+void DeviceDiscoveryTest::matchingDevices()
+{
     QFETCH(QStringList, device);
     QFETCH(PortNameSource, source);
 
@@ -258,7 +278,8 @@ void DeviceDiscoveryTest::matchingDevices() {
     QTEST(tarquelPortName(attributes, source), "port");
 }
 
-void DeviceDiscoveryTest::registryPropertyConversion_data() {
+void DeviceDiscoveryTest::registryPropertyConversion_data()
+{
     QTest::addColumn<uint>("type");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QVariant>("expected");
@@ -301,7 +322,8 @@ void DeviceDiscoveryTest::registryPropertyConversion_data() {
     QTest::newRow("REG_QWORD is not converted") << 11u << QByteArray(8, '\1') << QVariant();
 }
 
-void DeviceDiscoveryTest::registryPropertyConversion() {
+void DeviceDiscoveryTest::registryPropertyConversion()
+{
     QFETCH(uint, type);
     QFETCH(QByteArray, data);
     QFETCH(QVariant, expected);
@@ -311,7 +333,8 @@ void DeviceDiscoveryTest::registryPropertyConversion() {
     QCOMPARE(actual, expected);
 }
 
-void DeviceDiscoveryTest::registryPortNameValue_data() {
+void DeviceDiscoveryTest::registryPortNameValue_data()
+{
     QTest::addColumn<QStringList>("values");
     QTest::addColumn<QString>("port");
 
@@ -330,12 +353,14 @@ void DeviceDiscoveryTest::registryPortNameValue_data() {
     QTest::newRow("no values") << QStringList{} << "";
 }
 
-void DeviceDiscoveryTest::registryPortNameValue() {
+void DeviceDiscoveryTest::registryPortNameValue()
+{
     QFETCH(QStringList, values);
     QTEST(registryPortName(parseValues(values)), "port");
 }
 
-void DeviceDiscoveryTest::windowsSearch() {
+void DeviceDiscoveryTest::windowsSearch()
+{
     // Class 0 (ports) holds a parallel port and two devices; class 2 (modems) one more; the USB
     // class lists the first device again.
     QList<int> asked;
@@ -359,7 +384,8 @@ void DeviceDiscoveryTest::windowsSearch() {
     QCOMPARE(asked, (QList<int>{0, 1, 2, 3, 4, 5}));
 }
 
-void DeviceDiscoveryTest::windowsSearchStopsAtARefusedClass() {
+void DeviceDiscoveryTest::windowsSearchStopsAtARefusedClass()
+{
     QList<int> asked;
     const auto lister = [&](int classIndex) -> std::optional<std::vector<DeviceRecord>> {
         asked.append(classIndex);
@@ -371,7 +397,8 @@ void DeviceDiscoveryTest::windowsSearchStopsAtARefusedClass() {
     QCOMPARE(asked, (QList<int>{0, 1}));
 }
 
-void DeviceDiscoveryTest::windowsRecordsThatDoNotQualify() {
+void DeviceDiscoveryTest::windowsRecordsThatDoNotQualify()
+{
     DeviceRecord noKey = tarquelOn("COM5");
     noKey.hardwareKeyValues.clear();
 

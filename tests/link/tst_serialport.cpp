@@ -20,11 +20,13 @@ namespace {
 // A path that no port will ever have: the open fails, but the settings reach the port first.
 const QString missingPort = QStringLiteral("/nonexistent/ttyACM0");
 
-QSerialPort *portOf(SerialPort &channel) {
+QSerialPort *portOf(SerialPort &channel)
+{
     return channel.findChild<QSerialPort *>();
 }
 
-QByteArray queued(const SerialPort &channel) {
+QByteArray queued(const SerialPort &channel)
+{
     QByteArray bytes;
     for (char byte : channel.receivedBytes)
         bytes.append(byte);
@@ -34,7 +36,8 @@ QByteArray queued(const SerialPort &channel) {
 } // namespace
 
 // Tests of SerialPort: the channel the program talks to the device through.
-class SerialPortTest : public QObject {
+class SerialPortTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -58,7 +61,8 @@ private slots:
     void hangUpEndsTheChannelWithoutBusyLoop();
 };
 
-void SerialPortTest::baudRateTable_data() {
+void SerialPortTest::baudRateTable_data()
+{
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("bitsPerSecond");
     const int table[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
@@ -70,7 +74,8 @@ void SerialPortTest::baudRateTable_data() {
     QTest::newRow("far above the table") << 1000 << 0;
 }
 
-void SerialPortTest::baudRateTable() {
+void SerialPortTest::baudRateTable()
+{
     QFETCH(int, index);
     QFETCH(int, bitsPerSecond);
     QCOMPARE(baudRateForIndex(index), bitsPerSecond);
@@ -81,7 +86,8 @@ void SerialPortTest::baudRateTable() {
     QCOMPARE(portOf(channel)->baudRate(), bitsPerSecond);
 }
 
-void SerialPortTest::settingsReachThePortAtOpen_data() {
+void SerialPortTest::settingsReachThePortAtOpen_data()
+{
     QTest::addColumn<int>("dataBitsIndex");
     QTest::addColumn<int>("parityIndex");
     QTest::addColumn<int>("stopBitsIndex");
@@ -110,7 +116,8 @@ void SerialPortTest::settingsReachThePortAtOpen_data() {
         << QSerialPort::OneAndHalfStop << QSerialPort::NoFlowControl;
 }
 
-void SerialPortTest::settingsReachThePortAtOpen() {
+void SerialPortTest::settingsReachThePortAtOpen()
+{
     QFETCH(int, dataBitsIndex);
     QFETCH(int, parityIndex);
     QFETCH(int, stopBitsIndex);
@@ -130,7 +137,8 @@ void SerialPortTest::settingsReachThePortAtOpen() {
     QTEST(port->flowControl(), "flowControl");
 }
 
-void SerialPortTest::stopBitsRule_data() {
+void SerialPortTest::stopBitsRule_data()
+{
     // Each call is "d<index>" for setDataBitsIndex or "s<index>" for setStopBitsIndex, made on a
     // new channel (8 data bits, one stop bit) in the order written.
     QTest::addColumn<QString>("calls");
@@ -156,7 +164,8 @@ void SerialPortTest::stopBitsRule_data() {
     QTest::newRow("supervision's order") << "d3 s0" << QSerialPort::Data8 << QSerialPort::OneStop;
 }
 
-void SerialPortTest::stopBitsRule() {
+void SerialPortTest::stopBitsRule()
+{
     QFETCH(QString, calls);
 
     SerialPort channel;
@@ -172,7 +181,8 @@ void SerialPortTest::stopBitsRule() {
     QTEST(portOf(channel)->stopBits(), "stopBits");
 }
 
-void SerialPortTest::windowsNameRule_data() {
+void SerialPortTest::windowsNameRule_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("systemName");
 
@@ -190,12 +200,14 @@ void SerialPortTest::windowsNameRule_data() {
                                 << "\\\\.\\";
 }
 
-void SerialPortTest::windowsNameRule() {
+void SerialPortTest::windowsNameRule()
+{
     QFETCH(QString, name);
     QTEST(windowsSystemPortName(name), "systemName");
 }
 
-void SerialPortTest::opensUnderTheGivenName() {
+void SerialPortTest::opensUnderTheGivenName()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     DebugLog log;
@@ -216,7 +228,8 @@ void SerialPortTest::opensUnderTheGivenName() {
         QStringLiteral("MainController serial port:[%1] opening...").arg(missingPort)));
 }
 
-void SerialPortTest::failedOpenKeepsThePreviousName() {
+void SerialPortTest::failedOpenKeepsThePreviousName()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     SerialPort channel;
@@ -227,7 +240,8 @@ void SerialPortTest::failedOpenKeepsThePreviousName() {
     QVERIFY(!channel.writeData("x"));
 }
 
-void SerialPortTest::reopeningClosesFirst() {
+void SerialPortTest::reopeningClosesFirst()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     SerialPort channel;
@@ -242,7 +256,8 @@ void SerialPortTest::reopeningClosesFirst() {
     QVERIFY(!portOf(channel)->isOpen());
 }
 
-void SerialPortTest::writes() {
+void SerialPortTest::writes()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     DebugLog log;
@@ -270,7 +285,8 @@ void SerialPortTest::writes() {
     QCOMPARE(device.read(3), QByteArray("\x00\xff\x80", 3));
 }
 
-void SerialPortTest::queuesEveryArrival() {
+void SerialPortTest::queuesEveryArrival()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     SerialPort channel;
@@ -289,7 +305,8 @@ void SerialPortTest::queuesEveryArrival() {
     QCOMPARE(queued(channel), QByteArray("xabc"));
 }
 
-void SerialPortTest::lostPortIsClosedAtOnce_data() {
+void SerialPortTest::lostPortIsClosedAtOnce_data()
+{
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("reason");
 
@@ -302,7 +319,8 @@ void SerialPortTest::lostPortIsClosedAtOnce_data() {
                                     << "Input/output error";
 }
 
-void SerialPortTest::lostPortIsClosedAtOnce() {
+void SerialPortTest::lostPortIsClosedAtOnce()
+{
     QFETCH(QString, failure);
     QFETCH(QString, reason);
 
@@ -324,14 +342,16 @@ void SerialPortTest::lostPortIsClosedAtOnce() {
     QCOMPARE(lost.count(), 1);
 }
 
-void SerialPortTest::otherErrorsKeepThePortOpen_data() {
+void SerialPortTest::otherErrorsKeepThePortOpen_data()
+{
     QTest::addColumn<QSerialPort::SerialPortError>("error");
     QTest::newRow("timeout") << QSerialPort::TimeoutError;
     QTest::newRow("no error") << QSerialPort::NoError;
     QTest::newRow("not open") << QSerialPort::NotOpenError;
 }
 
-void SerialPortTest::otherErrorsKeepThePortOpen() {
+void SerialPortTest::otherErrorsKeepThePortOpen()
+{
     QFETCH(QSerialPort::SerialPortError, error);
 
     SimulatedDevice device;
@@ -351,7 +371,8 @@ void SerialPortTest::otherErrorsKeepThePortOpen() {
     QVERIFY(!channel.writeData("x"));
 }
 
-void SerialPortTest::hangUpEndsTheChannelWithoutBusyLoop() {
+void SerialPortTest::hangUpEndsTheChannelWithoutBusyLoop()
+{
     SimulatedDevice device;
     QVERIFY(device.isValid());
     SerialPort channel;

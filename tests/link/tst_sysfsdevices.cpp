@@ -16,9 +16,11 @@ namespace {
 const QString hostController = QStringLiteral("devices/pci0000:00/0000:00:14.0");
 
 // A throw-away sysfs tree.
-class SysfsTree {
+class SysfsTree
+{
 public:
-    SysfsTree() {
+    SysfsTree()
+    {
         // Every USB tree hangs off a root hub, which has IDs of its own.
         addUsbDevice(QStringLiteral("usb1"), {{"idVendor", "1d6b"}, {"idProduct", "0002"}});
         QDir(m_dir.path()).mkpath(QStringLiteral("class/tty"));
@@ -27,7 +29,8 @@ public:
     QString root() const { return m_dir.path(); }
 
     // A USB device folder below the host controller, with its attribute files.
-    void addUsbDevice(const QString &busPath, const QMap<QString, QString> &attributes) {
+    void addUsbDevice(const QString &busPath, const QMap<QString, QString> &attributes)
+    {
         const QString folder = hostController + QLatin1Char('/') + busPath;
         QDir(m_dir.path()).mkpath(folder);
         for (auto it = attributes.cbegin(); it != attributes.cend(); ++it)
@@ -37,7 +40,8 @@ public:
     // A tty as the kernel files it: its own folder inside the hardware it belongs to (hardware
     // given relative to devices/, empty for a tty without hardware), a device link back to that
     // hardware, and an entry in class/tty that links to the folder.
-    void addTty(const QString &name, const QString &hardware) {
+    void addTty(const QString &name, const QString &hardware)
+    {
         const QString folder = hardware.isEmpty() ? QStringLiteral("devices/virtual/tty/") + name
                                                   : QStringLiteral("devices/") + hardware
                                                         + QStringLiteral("/tty/") + name;
@@ -49,7 +53,8 @@ public:
     }
 
     // A tty whose class entry is a plain folder holding a device link into devices/.
-    void addPlainTty(const QString &name, const QString &hardware) {
+    void addPlainTty(const QString &name, const QString &hardware)
+    {
         const QString folder = QStringLiteral("class/tty/") + name;
         QDir(m_dir.path()).mkpath(folder);
         link(QStringLiteral("../../../devices/") + hardware, folder + QStringLiteral("/device"));
@@ -57,7 +62,8 @@ public:
 
     // The usual Tarquel device: a USB device with one ACM interface carrying the tty.
     void addAcm(const QString &name, const QString &busPath,
-                const QMap<QString, QString> &attributes) {
+                const QMap<QString, QString> &attributes)
+    {
         addUsbDevice(busPath, attributes);
         const QString interface = busPath + QLatin1Char('/') + busPath.section(QLatin1Char('/'), -1)
                                   + QStringLiteral(":1.0");
@@ -66,20 +72,23 @@ public:
     }
 
 private:
-    void write(const QString &path, const QString &text) {
+    void write(const QString &path, const QString &text)
+    {
         QFile file(m_dir.filePath(path));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(text.toUtf8());
     }
 
-    void link(const QString &target, const QString &path) {
+    void link(const QString &target, const QString &path)
+    {
         QVERIFY2(QFile::link(target, m_dir.filePath(path)), qPrintable(path));
     }
 
     QTemporaryDir m_dir;
 };
 
-QMap<QString, QString> tarquelIds(const QString &product = QStringLiteral("000a")) {
+QMap<QString, QString> tarquelIds(const QString &product = QStringLiteral("000a"))
+{
     return {{"idVendor", "04d8"},
             {"idProduct", product},
             {"bcdDevice", "0100"},
@@ -89,7 +98,8 @@ QMap<QString, QString> tarquelIds(const QString &product = QStringLiteral("000a"
 } // namespace
 
 // Tests of SysfsDevices, the sysfs reader behind discovery on Linux.
-class SysfsDevicesTest : public QObject {
+class SysfsDevicesTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -105,7 +115,8 @@ private slots:
     void unusableRoot();
 };
 
-void SysfsDevicesTest::matchesByUsbIds_data() {
+void SysfsDevicesTest::matchesByUsbIds_data()
+{
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<QString>("product");
     QTest::addColumn<QStringList>("ports");
@@ -125,7 +136,8 @@ void SysfsDevicesTest::matchesByUsbIds_data() {
     QTest::newRow("no idProduct") << "04d8" << QString() << QStringList();
 }
 
-void SysfsDevicesTest::matchesByUsbIds() {
+void SysfsDevicesTest::matchesByUsbIds()
+{
     QFETCH(QString, vendor);
     QFETCH(QString, product);
 
@@ -138,7 +150,8 @@ void SysfsDevicesTest::matchesByUsbIds() {
     QTEST(SysfsDevices(tree.root()).tarquelPorts(), "ports");
 }
 
-void SysfsDevicesTest::attributesOfADevice() {
+void SysfsDevicesTest::attributesOfADevice()
+{
     SysfsTree tree;
     tree.addAcm(QStringLiteral("ttyACM0"), QStringLiteral("usb1/1-2"), tarquelIds());
 
@@ -150,7 +163,8 @@ void SysfsDevicesTest::attributesOfADevice() {
     QCOMPARE(devices[0].friendlyName, QStringLiteral("Tarquel Terminal (ttyACM0)"));
 }
 
-void SysfsDevicesTest::deviceWithoutProductName() {
+void SysfsDevicesTest::deviceWithoutProductName()
+{
     SysfsTree tree;
     tree.addAcm(QStringLiteral("ttyACM0"), QStringLiteral("usb1/1-2"),
                 {{"idVendor", "04d8"}, {"idProduct", "00df"}});
@@ -162,7 +176,8 @@ void SysfsDevicesTest::deviceWithoutProductName() {
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyACM0"});
 }
 
-void SysfsDevicesTest::classEntryAsPlainFolder() {
+void SysfsDevicesTest::classEntryAsPlainFolder()
+{
     SysfsTree tree;
     tree.addUsbDevice(QStringLiteral("usb1/1-4"), tarquelIds(QStringLiteral("00df")));
     QVERIFY(QDir(tree.root()).mkpath(hostController + QStringLiteral("/usb1/1-4/1-4:1.0")));
@@ -171,7 +186,8 @@ void SysfsDevicesTest::classEntryAsPlainFolder() {
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyACM3"});
 }
 
-void SysfsDevicesTest::skipsTtysWithoutUsb() {
+void SysfsDevicesTest::skipsTtysWithoutUsb()
+{
     SysfsTree tree;
     // A serial port on the mainboard, a console and the pty multiplexer next to the device.
     QVERIFY(QDir(tree.root()).mkpath(QStringLiteral("devices/pnp0/00:01")));
@@ -185,7 +201,8 @@ void SysfsDevicesTest::skipsTtysWithoutUsb() {
     QCOMPARE(devices[0].registryPortName, QStringLiteral("ttyACM0"));
 }
 
-void SysfsDevicesTest::findsTheUsbDeviceAboveAUsbSerialPort() {
+void SysfsDevicesTest::findsTheUsbDeviceAboveAUsbSerialPort()
+{
     // USB-serial converters put their tty below a port folder inside the interface, two levels
     // under the USB device.
     SysfsTree tree;
@@ -197,7 +214,8 @@ void SysfsDevicesTest::findsTheUsbDeviceAboveAUsbSerialPort() {
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyUSB0"});
 }
 
-void SysfsDevicesTest::numericNameOrder() {
+void SysfsDevicesTest::numericNameOrder()
+{
     SysfsTree tree;
     // Made in an order that neither plain text order nor creation order would give right.
     tree.addAcm(QStringLiteral("ttyACM10"), QStringLiteral("usb1/1-5"), tarquelIds());
@@ -209,7 +227,8 @@ void SysfsDevicesTest::numericNameOrder() {
              (QStringList{"ttyACM2", "ttyACM10", "ttyUSB0"}));
 }
 
-void SysfsDevicesTest::unusableRoot_data() {
+void SysfsDevicesTest::unusableRoot_data()
+{
     QTest::addColumn<QString>("problem");
     QTest::newRow("missing") << "missing";
     QTest::newRow("a file") << "file";
@@ -217,7 +236,8 @@ void SysfsDevicesTest::unusableRoot_data() {
     QTest::newRow("unreadable") << "unreadable";
 }
 
-void SysfsDevicesTest::unusableRoot() {
+void SysfsDevicesTest::unusableRoot()
+{
     QFETCH(QString, problem);
 
     SysfsTree tree;
