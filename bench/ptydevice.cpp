@@ -1,0 +1,99 @@
+#include "ptydevice.h"
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyDevice::PtyDevice() {
+    char name[256] = {};
+    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    // Raw from the start, so that nothing is echoed or cooked before the terminal opens it.
+    termios settings{};
+    tcgetattr(m_slave, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(m_slave, TCSANOW, &settings);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_portName = QString::fromLocal8Bit(name);
+}
+
+PtyDevice::~PtyDevice() {
+    stop();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs) {
+    stop();
+    m_stop = false;
+    m_finished = false;
+    m_sent = 0;
+    m_thread = std::thread(&PtyDevice::run, this, pattern, total, chunk, intervalUs);
+}
+
+void PtyDevice::stop() {
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+namespace {
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void addMicroseconds(timespec &time, int us) {
+    time.tv_nsec += long(us) * 1000;
+    while (time.tv_nsec >= 1000000000L) {
+        time.tv_nsec -= 1000000000L;
+        ++time.tv_sec;
+    }
+}
+
+} // namespace
+
+void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs) {
+    const double cpuStart = threadCpuSeconds();
+    // Twice the pattern, so that any chunk is one contiguous piece of it.
+    const QByteArray doubled = pattern + pattern;
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    qint64 sent = 0;
+    while (sent < total && !m_stop) {
+        if (intervalUs > 0) {
+            addMicroseconds(next, intervalUs);
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        }
+        const int offset = int(sent % pattern.size());
+        const qint64 size = qMin<qint64>(qMin(chunk, pattern.size()), total - sent);
+        qint64 done = 0;
+        while (done < size && !m_stop) {
+            const ssize_t n
+                = ::write(m_master, doubled.constData() + offset + done, size_t(size - done));
+            if (n > 0) {
+                done += n;
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                m_stop = true;
+            } else {
+                // The pty is full until the terminal reads; look again for a stop now and then.
+                pollfd writable{m_master, POLLOUT, 0};
+                poll(&writable, 1, 100);
+            }
+        }
+        sent += done;
+        m_sent = sent;
+    }
+    m_cpuSeconds = threadCpuSeconds() - cpuStart;
+    m_finished = true;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <thread>
+
+// A device at the far end of a pseudo-terminal that transmits from a thread of its own, so that
+// the terminal under measurement has its GUI thread to itself and receives the bytes in whatever
+// batches the pty delivers, as from a real port.
+class PtyDevice {
+public:
+    PtyDevice();
+    ~PtyDevice();
+    PtyDevice(const PtyDevice &) = delete;
+    PtyDevice &operator=(const PtyDevice &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString portName() const { return m_portName; }
+
+    // Sends total bytes, cycling through pattern, in writes of up to chunk bytes; with
+    // intervalUs > 0 one chunk per interval, otherwise as fast as the terminal takes them.
+    void start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs = 0);
+    // Stops sending (at once if the terminal has stopped reading) and waits for the thread.
+    void stop();
+
+    qint64 sent() const { return m_sent.load(); }
+    bool finished() const { return m_finished.load(); }
+    // CPU time the sending thread used, so that it can be left out of the terminal's figure.
+    double cpuSeconds() const { return m_cpuSeconds.load(); }
+
+private:
+    void run(QByteArray pattern, qint64 total, int chunk, int intervalUs);
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_portName;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_finished{false};
+    std::atomic<qint64> m_sent{0};
+    std::atomic<double> m_cpuSeconds{0};
+};

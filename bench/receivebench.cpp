@@ -1,0 +1,318 @@
+// Receive-path benchmark: drives the real main window through a pty device and prints, per
+// scenario, how fast the terminal absorbs what the device sends, the CPU time that costs, the
+// longest stall of its event loop (the worst lateness of a 10 ms timer) and its peak memory.
+//
+// Without arguments every scenario runs in a process of its own, so that each peak-memory
+// figure is that scenario's alone, and the per-batch debug lines are discarded. With scenario
+// names as arguments (a-hexoff, a-hexon, b, c, d, e) those run in this process and the debug
+// lines go to standard error.
+
+#include "ptydevice.h"
+
+#include "app/vantorterm.h"
+#include "terminal/hexview.h"
+#include "terminal/ostraview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <sys/resource.h>
+#include <unistd.h>
+
+static void registerImages() {
+    Q_INIT_RESOURCE(tarquel);
+}
+
+namespace {
+
+const qint64 megabyte = 1000 * 1000;
+
+struct Scenario {
+    QString name;
+    QString description;
+    std::function<QByteArray()> pattern;
+    qint64 total;
+    int chunk;
+    int intervalUs;
+    bool hexMode;
+    int timeLimitMs;
+};
+
+// 70 characters and CR LF, numbered so that no two neighbouring lines are alike.
+QByteArray textLines() {
+    QByteArray lines;
+    for (int n = 0; n < 1000; ++n) {
+        QByteArray line = "line " + QByteArray::number(n).rightJustified(6, '0') + ' ';
+        while (line.size() < 70)
+            line.append(char('A' + (line.size() + n) % 26));
+        lines += line + "\r\n";
+    }
+    return lines;
+}
+
+QByteArray textWithoutLineFeed() {
+    QByteArray text;
+    for (int n = 0; n < 65536; ++n)
+        text.append(char(0x20 + n % 95));
+    return text;
+}
+
+QByteArray randomBytes() {
+    std::mt19937 generator(20240601);
+    QByteArray bytes(1 << 20, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(generator() & 0xff);
+    return bytes;
+}
+
+QList<Scenario> scenarios() {
+    return {
+        {"a-hexoff", "20 MB of 70-character lines, hex mode off", textLines, 20 * megabyte, 4096, 0,
+         false, 120000},
+        {"a-hexon", "20 MB of 70-character lines, hex mode on", textLines, 20 * megabyte, 4096, 0,
+         true, 120000},
+        {"b", "2 MB without a line feed, hex mode on", textWithoutLineFeed, 2 * megabyte, 4096, 0,
+         true, 60000},
+        {"c", "5 MB of random bytes, hex mode on", randomBytes, 5 * megabyte, 4096, 0, true,
+         120000},
+        {"d", "64-byte packets every 1 ms for 10 s, hex mode on", textLines, 64 * 10000, 64, 1000,
+         true, 30000},
+    };
+}
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double peakRssMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) * 1024 / megabyte;
+}
+
+qint64 currentRssBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return qint64(resident) * sysconf(_SC_PAGESIZE);
+}
+
+// Counts the receive path's debug lines (one a batch) and passes every message on to standard
+// error, as the toolkit's own handler would.
+int batchCount = 0;
+void countBatches(QtMsgType, const QMessageLogContext &, const QString &message) {
+    if (message.startsWith(QLatin1String("VantorTerm::readComm()")))
+        ++batchCount;
+    const QByteArray text = message.toLocal8Bit() + '\n';
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+}
+
+// Runs the event loop for ms milliseconds.
+void settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The real main window, its settings kept out of the user's store, connected to device.
+class Terminal {
+public:
+    explicit Terminal(const PtyDevice &device, bool hexMode) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+        const QString port = device.portName();
+        m_window.setPortFinder([port] { return QStringList{port}; });
+        m_window.resize(800, 600);
+        m_window.show();
+        QMetaObject::invokeMethod(&m_window, "checkConnection");
+        m_window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"))->setChecked(hexMode);
+        hex = m_window.findChild<HexView *>();
+        text = m_window.findChild<OstraView *>();
+        settle(300);
+    }
+
+    qint64 held() const { return hex->data().size(); }
+    bool connected() const { return text->isEnabled(); }
+
+    HexView *hex = nullptr;
+    OstraView *text = nullptr;
+
+private:
+    QTemporaryDir m_settings;
+    VantorTerm m_window;
+};
+
+int runStream(const Scenario &scenario) {
+    PtyDevice device;
+    Terminal terminal(device, scenario.hexMode);
+    if (!device.isValid() || !terminal.connected()) {
+        std::printf("%-9s could not connect the terminal to a pty\n", qPrintable(scenario.name));
+        return 1;
+    }
+
+    QElapsedTimer wall;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    qint64 lastTick = 0;
+    qint64 worstStallUs = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = wall.nsecsElapsed() / 1000;
+        worstStallUs = qMax(worstStallUs, now - lastTick - 10000);
+        lastTick = now;
+        if (terminal.held() >= scenario.total || now / 1000 > scenario.timeLimitMs)
+            loop.quit();
+    });
+
+    batchCount = 0;
+    const double cpuStart = processCpuSeconds();
+    wall.start();
+    tick.start(10);
+    device.start(scenario.pattern(), scenario.total, scenario.chunk, scenario.intervalUs);
+    loop.exec();
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    tick.stop();
+    device.stop();
+    const double cpu = processCpuSeconds() - cpuStart - device.cpuSeconds();
+
+    const qint64 held = terminal.held();
+    const double megabytes = double(held) / megabyte;
+    std::printf("%-9s %-50s %6.1f MB %7.2f s %7.2f MB/s %6.3f CPU-s/MB  stall %5.0f ms  "
+                "peak RSS %5.0f MB  %6d batches%s\n",
+                qPrintable(scenario.name), qPrintable(scenario.description), megabytes, seconds,
+                megabytes / seconds, megabytes > 0 ? cpu / megabytes : 0.0,
+                double(worstStallUs) / 1000, peakRssMegabytes(), batchCount,
+                held < scenario.total ? "  (time limit: not all absorbed)" : "");
+    return 0;
+}
+
+// The hex view holding 1 MB and 100 MB: one more 4 KB batch through the real receive path, a
+// repaint of the hex view, and its memory against what it holds.
+int runHexHeld() {
+    PtyDevice device;
+    Terminal terminal(device, true);
+    if (!device.isValid() || !terminal.connected()) {
+        std::printf("e         could not connect the terminal to a pty\n");
+        return 1;
+    }
+    const QByteArray batch = textLines().left(4096);
+    const QByteArray fill = randomBytes();
+    for (const qint64 held : {1 * megabyte, 100 * megabyte}) {
+        terminal.hex->setData(QByteArray());
+        settle(50);
+        const qint64 rssBefore = currentRssBytes();
+        while (terminal.held() < held)
+            terminal.hex->appendData(
+                fill.left(int(qMin<qint64>(fill.size(), held - terminal.held()))));
+        const double memoryRatio = double(currentRssBytes() - rssBefore) / double(held);
+        settle(50);
+
+        const int rounds = 100;
+        double batchCpu = 0;
+        QElapsedTimer wall;
+        wall.start();
+        for (int round = 0; round < rounds; ++round) {
+            const qint64 target = terminal.held() + batch.size();
+            const double before = threadCpuSeconds();
+            device.start(batch, batch.size(), batch.size());
+            while (terminal.held() < target)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            batchCpu += threadCpuSeconds() - before;
+        }
+        const double batchWallMs = double(wall.nsecsElapsed()) / 1e6 / rounds;
+
+        QElapsedTimer paint;
+        paint.start();
+        for (int round = 0; round < rounds; ++round)
+            terminal.hex->viewport()->repaint();
+        const double repaintMs = double(paint.nsecsElapsed()) / 1e6 / rounds;
+
+        std::printf("e         hex view holding %3lld MB: 4 KB batch %6.3f ms CPU (%6.3f ms wall), "
+                    "repaint %6.3f ms, memory %.3f x held\n",
+                    held / megabyte, batchCpu * 1000 / rounds, batchWallMs, repaintMs, memoryRatio);
+    }
+    std::printf("e         peak RSS %5.0f MB\n", peakRssMegabytes());
+    return 0;
+}
+
+// A name may end in "@<megabytes>" to send another amount than the scenario's, as for a run under
+// a profiler.
+int runOne(const QString &argument) {
+    const QString name = argument.section(QLatin1Char('@'), 0, 0);
+    const double megabytes = argument.section(QLatin1Char('@'), 1).toDouble();
+    if (name == QLatin1String("e"))
+        return runHexHeld();
+    for (Scenario scenario : scenarios()) {
+        if (scenario.name != name)
+            continue;
+        if (megabytes > 0)
+            scenario.total = qint64(megabytes * megabyte);
+        return runStream(scenario);
+    }
+    std::fprintf(stderr, "unknown scenario %s\n", qPrintable(name));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    // Measured without a display unless one is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    registerImages();
+    QApplication application(argc, argv);
+
+    QStringList names = application.arguments().mid(1);
+    if (!names.isEmpty()) {
+        qInstallMessageHandler(countBatches);
+        int result = 0;
+        for (const QString &name : names)
+            result = qMax(result, runOne(name));
+        return result;
+    }
+
+    // Each scenario in a process of its own, its debug lines thrown away.
+    for (const Scenario &scenario : scenarios())
+        names.append(scenario.name);
+    names.append(QStringLiteral("e"));
+    int result = 0;
+    for (const QString &name : names) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.setStandardErrorFile(QProcess::nullDevice());
+        child.start(application.applicationFilePath(), {name});
+        child.waitForFinished(-1);
+        const QByteArray output = child.readAllStandardOutput();
+        std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+        std::fflush(stdout);
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            std::printf("%-9s failed (exit %d)\n", qPrintable(name), child.exitCode());
+            result = 1;
+        }
+    }
+    return result;
+}
