@@ -1,6 +1,7 @@
 #include "hexview.h"
 
 #include "hexlayout.h"
+#include "repaintpacer.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -18,6 +19,7 @@ const int margin = 4;
 HexView::HexView(QWidget *parent)
     : QAbstractScrollArea(parent) {
     verticalScrollBar()->setSingleStep(1);
+    m_pacer = new RepaintPacer(viewport());
     updateMetrics();
     updateScrollBars();
 }
@@ -45,6 +47,7 @@ void HexView::setData(const QByteArray &data) {
 void HexView::appendData(const QByteArray &data) {
     if (data.isEmpty())
         return;
+    m_pacer->contentChanging();
     m_data.append(data);
     updateScrollBars();
     viewport()->update();

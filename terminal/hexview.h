@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 class HexLayout;
+class RepaintPacer;
 
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
@@ -36,6 +37,7 @@ private:
     int rowWidth(const HexLayout &layout) const;
 
     HexBuffer m_data;
+    RepaintPacer *m_pacer = nullptr;
     bool m_readOnly = false;
     // Font measures, taken again only when the font changes.
     // Offsets and hex digits sit in cells of the widest hex digit, the characters in cells of

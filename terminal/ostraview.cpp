@@ -1,5 +1,7 @@
 #include "ostraview.h"
 
+#include "displayfilter.h"
+#include "repaintpacer.h"
 #include "stylesheet.h"
 
 #include <QColorDialog>
@@ -7,6 +9,8 @@
 #include <QFontDialog>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -21,7 +25,8 @@ OstraView::OstraView(QWidget *parent)
     : QTextEdit(parent)
     , m_viewFont(QStringLiteral("Courier New"), 10, QFont::Normal, false)
     , m_fontColor(255, 255, 255)
-    , m_backColor(43, 88, 65) {
+    , m_backColor(43, 88, 65)
+{
     // No style sheet yet: start-up hands over the stored look before the window first shows.
     document()->setMaximumBlockCount(maximumLines);
     setFocusPolicy(Qt::StrongFocus);
@@ -31,49 +36,44 @@ OstraView::OstraView(QWidget *parent)
     // keeps Tab; keys still never edit the text because they never reach the base class.
     setTextInteractionFlags(Qt::TextEditorInteraction);
     document()->setUndoRedoEnabled(false);
+    // Latin-1 holds no right-to-left letter, so every line would resolve to left-to-right
+    // anyway; saying so spares the layout a scan of every line on each change.
+    QTextOption option = document()->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    document()->setDefaultTextOption(option);
     ensureCursorVisible();
+    m_pacer = new RepaintPacer(viewport());
 }
 
 OstraView::~OstraView() = default;
 
-void OstraView::displayBytes(const QByteArray &data) {
+void OstraView::displayBytes(const QByteArray &data)
+{
+    m_pacer->contentChanging();
     moveToEnd();
-    QByteArray pending;
-    pending.reserve(data.size());
-    for (const char byte : data) {
-        switch (byte) {
-        case '\0':
-        case '\r':
-            // Dropping CR makes CR LF one line break.
-            break;
-        case '\b':
-            // A backspace first takes back a byte of this batch that is not shown yet, and
-            // otherwise erases what is on screen, a line break included.
-            if (pending.isEmpty()) {
-                QTextCursor cursor = textCursor();
-                if (cursor.position() != 0) {
-                    cursor.deletePreviousChar();
-                    ensureCursorVisible();
-                }
-            } else {
-                pending.chop(1);
-            }
-            break;
-        default:
-            pending.append(byte);
-            break;
-        }
+    const DisplayEdit edit = displayEdit(data);
+    QTextCursor cursor = textCursor();
+    if (edit.erase > 0 && cursor.position() > 0) {
+        // Backspaces erase what is on screen, a line break included; one edit for all of them.
+        cursor.setPosition(qMax(0, cursor.position() - edit.erase), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        ensureCursorVisible();
     }
-    textCursor().insertText(QString::fromLatin1(pending));
+    // Lines that the 400-line limit would drop again at once are never laid out.
+    const QByteArray text = newestLines(edit.text, maximumLines);
+    if (!text.isEmpty())
+        cursor.insertText(QString::fromLatin1(text));
     ensureCursorVisible();
 }
 
-void OstraView::setViewFont(const QFont &font) {
+void OstraView::setViewFont(const QFont &font)
+{
     m_viewFont = font;
     applyStyleSheet();
 }
 
-void OstraView::setFontColor(const QColor &color) {
+void OstraView::setFontColor(const QColor &color)
+{
     // A stored text that names no colour must not turn the text black.
     if (!color.isValid())
         return;
@@ -81,24 +81,29 @@ void OstraView::setFontColor(const QColor &color) {
     applyStyleSheet();
 }
 
-void OstraView::setBackColor(const QColor &color) {
+void OstraView::setBackColor(const QColor &color)
+{
     m_backColor = color;
     applyStyleSheet();
 }
 
-QFont OstraView::viewFont() const {
+QFont OstraView::viewFont() const
+{
     return m_viewFont;
 }
 
-QColor OstraView::fontColor() const {
+QColor OstraView::fontColor() const
+{
     return m_fontColor;
 }
 
-QColor OstraView::backColor() const {
+QColor OstraView::backColor() const
+{
     return m_backColor;
 }
 
-void OstraView::keyPressEvent(QKeyEvent *event) {
+void OstraView::keyPressEvent(QKeyEvent *event)
+{
     // Every key goes to the device, none to the editor: the screen shows only what comes back.
     moveToEnd();
     ensureCursorVisible();
@@ -106,16 +111,17 @@ void OstraView::keyPressEvent(QKeyEvent *event) {
 }
 
 // Nothing can be dragged into the view or dropped on it.
-void OstraView::dragEnterEvent(QDragEnterEvent *) {
-}
-void OstraView::dragMoveEvent(QDragMoveEvent *) {
-}
-void OstraView::dragLeaveEvent(QDragLeaveEvent *) {
-}
-void OstraView::dropEvent(QDropEvent *) {
-}
+void OstraView::dragEnterEvent(QDragEnterEvent *)
+{}
+void OstraView::dragMoveEvent(QDragMoveEvent *)
+{}
+void OstraView::dragLeaveEvent(QDragLeaveEvent *)
+{}
+void OstraView::dropEvent(QDropEvent *)
+{}
 
-void OstraView::insertFromMimeData(const QMimeData *source) {
+void OstraView::insertFromMimeData(const QMimeData *source)
+{
     // The toolkit's paste() does not look at the enabled state; a disabled view has no device
     // to send to.
     if (!isEnabled() || !source)
@@ -127,33 +133,53 @@ void OstraView::insertFromMimeData(const QMimeData *source) {
     emit keyInput(Qt::Key_F35, text);
 }
 
-void OstraView::changeFont() {
+void OstraView::changeFont()
+{
     bool confirmed = false;
     const QFont font = QFontDialog::getFont(&confirmed, m_viewFont, this);
     if (confirmed)
         setViewFont(font);
 }
 
-void OstraView::changeFontColor() {
+void OstraView::changeFontColor()
+{
     const QColor color = QColorDialog::getColor(m_fontColor, this, QStringLiteral("Font color"));
     if (color.isValid())
         setFontColor(color);
 }
 
-void OstraView::changeBackColor() {
+void OstraView::changeBackColor()
+{
     const QColor color
         = QColorDialog::getColor(m_backColor, this, QStringLiteral("Background color"));
     if (color.isValid())
         setBackColor(color);
 }
 
-void OstraView::moveToEnd() {
+void OstraView::moveToEnd()
+{
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
 }
 
-void OstraView::applyStyleSheet() {
+void OstraView::applyStyleSheet()
+{
     setStyleSheet(viewStyleSheet(m_viewFont, m_fontColor, m_backColor));
+    // The sheet's background is drawn behind a transparent viewport, so every repaint of the
+    // text would repaint the group box and window beneath it too. The viewport paints that
+    // background itself instead (viewportEvent), which makes it opaque.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool OstraView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Paint && viewport()->testAttribute(Qt::WA_OpaquePaintEvent)) {
+        // The same colour the style sheet names, black for an invalid one.
+        QPainter painter(viewport());
+        painter.fillRect(static_cast<QPaintEvent *>(event)->rect(),
+                         m_backColor.isValid() ? m_backColor : QColor(Qt::black));
+    }
+    return QTextEdit::viewportEvent(event);
 }

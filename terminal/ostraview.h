@@ -4,10 +4,11 @@
 #include <QFont>
 #include <QTextEdit>
 
+class RepaintPacer;
+
 // The terminal screen: shows what the device sends, and reports every key press and paste as
 // keyInput() instead of editing its own text.
-class OstraView : public QTextEdit
-{
+class OstraView : public QTextEdit {
     Q_OBJECT
 
 public:
@@ -42,6 +43,9 @@ private slots:
 private:
     void moveToEnd();
     void applyStyleSheet();
+    bool viewportEvent(QEvent *event) override;
+
+    RepaintPacer *m_pacer = nullptr;
 
     QFont m_viewFont;
     QColor m_fontColor;

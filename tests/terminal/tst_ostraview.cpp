@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -18,7 +20,8 @@
 
 // The terminal text view: what received bytes show, that keys and pastes become keyInput and
 // never edit the text, and its look.
-class TestOstraView : public QObject {
+class TestOstraView : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -27,6 +30,8 @@ private slots:
     void everyByteValue();
     void keepsNewest400Lines_data();
     void keepsNewest400Lines();
+    void largeBatchShowsAsIfInsertedWhole_data();
+    void largeBatchShowsAsIfInsertedWhole();
     void followsNewestText();
     void keyPressIsReported_data();
     void keyPressIsReported();
@@ -37,6 +42,7 @@ private slots:
     void constructionLook();
     void setters();
     void invalidBackgroundShowsBlack();
+    void backgroundInsideAWindow();
     void colourDialogs();
     void fontDialog();
 };
@@ -44,21 +50,44 @@ private slots:
 namespace {
 
 // The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
-QStringList lines(const OstraView &view) {
+QStringList lines(const OstraView &view)
+{
     QStringList result;
     for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
         result.append(block.text());
     return result;
 }
 
-QString shown(const OstraView &view) {
+// Shows a batch in document exactly by the rule, byte by byte, inserting everything.
+void showByTheRule(QTextDocument &document, const QByteArray &batch)
+{
+    QTextCursor cursor(&document);
+    cursor.movePosition(QTextCursor::End);
+    QByteArray pending;
+    for (const char byte : batch) {
+        if (byte == '\0' || byte == '\r')
+            continue;
+        if (byte == '\b') {
+            if (pending.isEmpty() && cursor.position() != 0)
+                cursor.deletePreviousChar();
+            pending.chop(1);
+            continue;
+        }
+        pending.append(byte);
+    }
+    cursor.insertText(QString::fromLatin1(pending));
+}
+
+QString shown(const OstraView &view)
+{
     return lines(view).join(QLatin1Char('\n'));
 }
 
 // Runs action once a modal dialog of type Dialog has opened; QTest cannot reach it otherwise,
 // since the dialog runs its own event loop inside the slot under test.
 template <typename Dialog, typename Action>
-void whenDialogOpens(Action action) {
+void whenDialogOpens(Action action)
+{
     auto timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, action]() {
         if (auto dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
@@ -72,7 +101,8 @@ void whenDialogOpens(Action action) {
 
 } // namespace
 
-void TestOstraView::displayBytes_data() {
+void TestOstraView::displayBytes_data()
+{
     QTest::addColumn<QList<QByteArray>>("batches");
     QTest::addColumn<QString>("expected");
 
@@ -98,7 +128,8 @@ void TestOstraView::displayBytes_data() {
     QTest::newRow("LF CR LF") << Batches{"a\n\r\nb"} << "a\n\nb";
 }
 
-void TestOstraView::displayBytes() {
+void TestOstraView::displayBytes()
+{
     QFETCH(QList<QByteArray>, batches);
     QFETCH(QString, expected);
     OstraView view;
@@ -108,7 +139,8 @@ void TestOstraView::displayBytes() {
     QVERIFY(view.textCursor().atEnd());
 }
 
-void TestOstraView::everyByteValue() {
+void TestOstraView::everyByteValue()
+{
     OstraView view;
     QByteArray all;
     QString expected;
@@ -124,13 +156,15 @@ void TestOstraView::everyByteValue() {
     QCOMPARE(shown(view), expected);
 }
 
-void TestOstraView::keepsNewest400Lines_data() {
+void TestOstraView::keepsNewest400Lines_data()
+{
     QTest::addColumn<bool>("oneBatch");
     QTest::newRow("in one batch") << true;
     QTest::newRow("a line a batch") << false;
 }
 
-void TestOstraView::keepsNewest400Lines() {
+void TestOstraView::keepsNewest400Lines()
+{
     QFETCH(bool, oneBatch);
     OstraView view;
     QByteArray all;
@@ -153,7 +187,46 @@ void TestOstraView::keepsNewest400Lines() {
     QCOMPARE(lines(view).first(), QStringLiteral("line 601"));
 }
 
-void TestOstraView::followsNewestText() {
+void TestOstraView::largeBatchShowsAsIfInsertedWhole_data()
+{
+    QTest::addColumn<QList<QByteArray>>("batches");
+    const auto lines = [](int n, const QByteArray &end) {
+        QByteArray text;
+        for (int i = 0; i < n; ++i)
+            text += "row " + QByteArray::number(i) + end;
+        return text;
+    };
+    using Batches = QList<QByteArray>;
+    QTest::newRow("399 line feeds") << Batches{"old\nlast", lines(399, "\n") + "x"};
+    QTest::newRow("400 line feeds") << Batches{"old\nlast", lines(400, "\n") + "x"};
+    QTest::newRow("401 line feeds") << Batches{"old\nlast", lines(401, "\n")};
+    QTest::newRow("CR LF lines") << Batches{"first", lines(1000, "\r\n")};
+    QTest::newRow("backspaces in the batch")
+        << Batches{"abc", "\b\b" + lines(500, "\n\bX\n") + "\b\b\b"};
+    QTest::newRow("backspaces erase the line breaks they follow")
+        << Batches{lines(450, "\n"), "\b\b\b" + lines(420, "\n") + "\b\b\b\b"};
+    QTest::newRow("NULs between the lines") << Batches{QByteArray(3000, '\0') + lines(600, "\n")};
+    QTest::newRow("many batches") << Batches{lines(300, "\n"), lines(300, "\n"), "\b\b",
+                                             lines(800, "\n"), "end"};
+}
+
+void TestOstraView::largeBatchShowsAsIfInsertedWhole()
+{
+    QFETCH(QList<QByteArray>, batches);
+    OstraView view;
+    QTextDocument reference;
+    reference.setMaximumBlockCount(400);
+    reference.setUndoRedoEnabled(false);
+    for (const QByteArray &batch : batches) {
+        view.displayBytes(batch);
+        showByTheRule(reference, batch);
+        QCOMPARE(view.document()->blockCount(), reference.blockCount());
+        QCOMPARE(view.document()->toRawText(), reference.toRawText());
+    }
+}
+
+void TestOstraView::followsNewestText()
+{
     OstraView view;
     view.resize(300, 200);
     view.show();
@@ -189,7 +262,8 @@ void TestOstraView::followsNewestText() {
 }
 
 // Counts the key presses that travel on from the view to its parent.
-class KeyCounter : public QWidget {
+class KeyCounter : public QWidget
+{
 public:
     int presses = 0;
 
@@ -197,7 +271,8 @@ protected:
     void keyPressEvent(QKeyEvent *) override { ++presses; }
 };
 
-void TestOstraView::keyPressIsReported_data() {
+void TestOstraView::keyPressIsReported_data()
+{
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("text");
@@ -216,7 +291,8 @@ void TestOstraView::keyPressIsReported_data() {
     QTest::newRow("modifier alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << "";
 }
 
-void TestOstraView::keyPressIsReported() {
+void TestOstraView::keyPressIsReported()
+{
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(QString, text);
@@ -240,7 +316,8 @@ void TestOstraView::keyPressIsReported() {
     QVERIFY(view->textCursor().atEnd());
 }
 
-void TestOstraView::tabKeepsFocus() {
+void TestOstraView::tabKeepsFocus()
+{
     QWidget window;
     auto layout = new QVBoxLayout(&window);
     auto view = new OstraView;
@@ -271,7 +348,8 @@ void TestOstraView::tabKeepsFocus() {
     QCOMPARE(shown(*view), QString());
 }
 
-void TestOstraView::pasteIsOneKeyInput() {
+void TestOstraView::pasteIsOneKeyInput()
+{
     DebugLog log;
     OstraView view;
     view.displayBytes("shown");
@@ -290,7 +368,8 @@ void TestOstraView::pasteIsOneKeyInput() {
     QVERIFY(log.contains(QStringLiteral("line one")));
 }
 
-void TestOstraView::disabledViewIsSilent() {
+void TestOstraView::disabledViewIsSilent()
+{
     QWidget window;
     auto view = new OstraView(&window);
     window.show();
@@ -309,7 +388,8 @@ void TestOstraView::disabledViewIsSilent() {
     QCOMPARE(spy.count(), 1);
 }
 
-void TestOstraView::dropsDoNothing() {
+void TestOstraView::dropsDoNothing()
+{
     OstraView view;
     view.resize(300, 200);
     view.show();
@@ -334,7 +414,8 @@ void TestOstraView::dropsDoNothing() {
     QCOMPARE(shown(view), QStringLiteral("before"));
 }
 
-void TestOstraView::constructionLook() {
+void TestOstraView::constructionLook()
+{
     OstraView view;
     QCOMPARE(view.viewFont().family(), QStringLiteral("Courier New"));
     QCOMPARE(view.viewFont().pointSize(), 10);
@@ -349,7 +430,8 @@ void TestOstraView::constructionLook() {
     QCOMPARE(view.textInteractionFlags(), Qt::TextEditorInteraction);
 }
 
-void TestOstraView::setters() {
+void TestOstraView::setters()
+{
     OstraView view;
     const QString firstRun
         = QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
@@ -383,7 +465,8 @@ void TestOstraView::setters() {
                             "background-color:rgb(1,2,3); }"));
 }
 
-void TestOstraView::invalidBackgroundShowsBlack() {
+void TestOstraView::invalidBackgroundShowsBlack()
+{
     OstraView view;
     view.resize(200, 100);
     view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
@@ -400,7 +483,40 @@ void TestOstraView::invalidBackgroundShowsBlack() {
     QCOMPARE(view.viewport()->grab().toImage().pixelColor(inside), QColor(Qt::black));
 }
 
-void TestOstraView::colourDialogs() {
+void TestOstraView::backgroundInsideAWindow()
+{
+    // The viewport paints the background itself; inside a real window, under a group box, the
+    // empty part of the view must still show exactly the chosen colour, and the text its own.
+    QWidget window;
+    auto layout = new QVBoxLayout(&window);
+    auto view = new OstraView;
+    layout->addWidget(view);
+    view->setViewFont(QFont(QStringLiteral("Courier New"), 20, QFont::Bold));
+    view->setFontColor(QColor(255, 255, 0));
+    view->setBackColor(QColor(10, 20, 200));
+    window.resize(400, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    view->displayBytes("MMMM\r\nMMMM");
+    QTRY_VERIFY(view->viewport()->updatesEnabled());
+
+    const QImage image = window.grab().toImage();
+    const QPoint corner = view->viewport()->mapTo(&window, view->viewport()->rect().bottomRight());
+    QCOMPARE(image.pixelColor(corner - QPoint(3, 3)), QColor(10, 20, 200));
+    // Somewhere in the first line the text colour shows.
+    const QRect firstLine = view->cursorRect(QTextCursor(view->document()));
+    bool textShown = false;
+    for (int x = 0; x < 200 && !textShown; ++x) {
+        for (int y = firstLine.top(); y <= firstLine.bottom() && !textShown; ++y) {
+            const QPoint point = view->viewport()->mapTo(&window, QPoint(x, y));
+            textShown = image.pixelColor(point) == QColor(255, 255, 0);
+        }
+    }
+    QVERIFY(textShown);
+}
+
+void TestOstraView::colourDialogs()
+{
     OstraView view;
     view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
     view.setFontColor(QColor(10, 20, 30));
@@ -441,7 +557,8 @@ void TestOstraView::colourDialogs() {
         QStringLiteral("color:rgb(10,20,30);background-color:rgb(200,100,50); }")));
 }
 
-void TestOstraView::fontDialog() {
+void TestOstraView::fontDialog()
+{
     OstraView view;
     const QFont initial(QStringLiteral("Courier New"), 11, 50);
     view.setViewFont(initial);

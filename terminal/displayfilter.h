@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+// What one received batch does to the text on screen: the characters its backspaces erase from
+// what is shown already, then the text it adds. NUL and CR are dropped, and a backspace takes
+// back the newest byte of the batch not yet shown before it reaches the screen.
+struct DisplayEdit
+{
+    int erase = 0;
+    QByteArray text;
+};
+
+// A batch's backspaces can reach the screen only before the first byte that stays, so erasing
+// first and inserting after is the same as acting on each byte in turn.
+DisplayEdit displayEdit(const QByteArray &batch);
+
+// The part of text that can still be among the newest maximumLines lines once it is appended
+// to a document that keeps only that many: when text holds that many line feeds or more, it
+// starts at the maximumLines-th line feed from its end, whose break then still closes the
+// older line as it would have. Otherwise text is returned whole.
+QByteArray newestLines(const QByteArray &text, int maximumLines);
