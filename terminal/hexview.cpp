@@ -17,34 +17,40 @@ const int margin = 4;
 } // namespace
 
 HexView::HexView(QWidget *parent)
-    : QAbstractScrollArea(parent) {
+    : QAbstractScrollArea(parent)
+{
     verticalScrollBar()->setSingleStep(1);
-    m_pacer = new RepaintPacer(viewport());
+    m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
     updateMetrics();
     updateScrollBars();
 }
 
 HexView::~HexView() = default;
 
-void HexView::setReadOnly(bool readOnly) {
+void HexView::setReadOnly(bool readOnly)
+{
     m_readOnly = readOnly;
 }
 
-bool HexView::isReadOnly() const {
+bool HexView::isReadOnly() const
+{
     return m_readOnly;
 }
 
-QByteArray HexView::data() const {
+QByteArray HexView::data() const
+{
     return m_data.bytes();
 }
 
-void HexView::setData(const QByteArray &data) {
+void HexView::setData(const QByteArray &data)
+{
     m_data.setData(data);
     updateScrollBars();
     viewport()->update();
 }
 
-void HexView::appendData(const QByteArray &data) {
+void HexView::appendData(const QByteArray &data)
+{
     if (data.isEmpty())
         return;
     m_pacer->contentChanging();
@@ -53,7 +59,8 @@ void HexView::appendData(const QByteArray &data) {
     viewport()->update();
 }
 
-void HexView::paintEvent(QPaintEvent *event) {
+void HexView::paintEvent(QPaintEvent *event)
+{
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
     const HexLayout layout(m_data.firstOffset(), m_data.size());
@@ -77,12 +84,14 @@ void HexView::paintEvent(QPaintEvent *event) {
     }
 }
 
-void HexView::resizeEvent(QResizeEvent *event) {
+void HexView::resizeEvent(QResizeEvent *event)
+{
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
 }
 
-void HexView::changeEvent(QEvent *event) {
+void HexView::changeEvent(QEvent *event)
+{
     if (event->type() == QEvent::FontChange) {
         updateMetrics();
         updateScrollBars();
@@ -91,7 +100,8 @@ void HexView::changeEvent(QEvent *event) {
     QAbstractScrollArea::changeEvent(event);
 }
 
-void HexView::updateMetrics() {
+void HexView::updateMetrics()
+{
     const QFontMetrics metrics(font());
     m_lineHeight = qMax(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
@@ -107,22 +117,26 @@ void HexView::updateMetrics() {
                    && metrics.horizontalAdvance(QLatin1Char('i')) == m_charWidth;
 }
 
-int HexView::cellX(const HexLayout &layout, int cell) const {
+int HexView::cellX(const HexLayout &layout, int cell) const
+{
     const int firstChar = layout.charCell(0);
     if (cell <= firstChar)
         return cell * m_digitWidth;
     return firstChar * m_digitWidth + (cell - firstChar) * m_charWidth;
 }
 
-int HexView::rowWidth(const HexLayout &layout) const {
+int HexView::rowWidth(const HexLayout &layout) const
+{
     return 2 * margin + cellX(layout, layout.cellsPerRow());
 }
 
-int HexView::visibleRows() const {
+int HexView::visibleRows() const
+{
     return qMax(1, (viewport()->height() - margin) / m_lineHeight);
 }
 
-void HexView::updateScrollBars() {
+void HexView::updateScrollBars()
+{
     const HexLayout layout(m_data.firstOffset(), m_data.size());
     const int rows = int(layout.rowCount());
     const int pageRows = visibleRows();

@@ -42,7 +42,7 @@ OstraView::OstraView(QWidget *parent)
     option.setTextDirection(Qt::LeftToRight);
     document()->setDefaultTextOption(option);
     ensureCursorVisible();
-    m_pacer = new RepaintPacer(viewport());
+    m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
 }
 
 OstraView::~OstraView() = default;

@@ -3,32 +3,44 @@
 #include <QEvent>
 #include <QWidget>
 
-RepaintPacer::RepaintPacer(QWidget *widget, int intervalMs)
-    : QObject(widget)
-    , m_widget(widget)
-    , m_intervalMs(intervalMs) {
+RepaintPacer::RepaintPacer(const QList<QWidget *> &widgets, int intervalMs)
+    : QObject(widgets.value(0))
+    , m_intervalMs(intervalMs)
+{
+    for (QWidget *widget : widgets)
+        m_widgets.append(widget);
     m_release.setSingleShot(true);
     connect(&m_release, &QTimer::timeout, this, &RepaintPacer::release);
-    widget->installEventFilter(this);
+    if (!widgets.isEmpty())
+        widgets.first()->installEventFilter(this);
 }
 
-void RepaintPacer::contentChanging() {
+void RepaintPacer::contentChanging()
+{
     if (m_release.isActive() || !m_sincePaint.isValid())
         return;
     const qint64 since = m_sincePaint.elapsed();
     if (since >= m_intervalMs)
         return;
-    m_widget->setUpdatesEnabled(false);
+    for (QWidget *widget : qAsConst(m_widgets)) {
+        if (widget)
+            widget->setUpdatesEnabled(false);
+    }
     m_release.start(int(m_intervalMs - since));
 }
 
-bool RepaintPacer::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_widget && event->type() == QEvent::Paint)
+bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_widgets.value(0) && event->type() == QEvent::Paint)
         m_sincePaint.start();
     return false;
 }
 
-void RepaintPacer::release() {
-    // Enabling updates again repaints the whole widget once.
-    m_widget->setUpdatesEnabled(true);
+void RepaintPacer::release()
+{
+    // Enabling updates again repaints each widget once.
+    for (QWidget *widget : qAsConst(m_widgets)) {
+        if (widget)
+            widget->setUpdatesEnabled(true);
+    }
 }

@@ -31,7 +31,7 @@ protected:
 void TestRepaintPacer::firstChangeIsDrawnAtOnce()
 {
     Canvas canvas;
-    RepaintPacer pacer(&canvas, 3600 * 1000);
+    RepaintPacer pacer({&canvas}, 3600 * 1000);
     pacer.contentChanging();
     QVERIFY(!pacer.isHolding());
     canvas.show();
@@ -43,7 +43,7 @@ void TestRepaintPacer::changeRightAfterAPaintIsHeld()
 {
     Canvas canvas;
     // An hour: whatever this machine's pace, the next change comes within it.
-    RepaintPacer pacer(&canvas, 3600 * 1000);
+    RepaintPacer pacer({&canvas}, 3600 * 1000);
     canvas.show();
     QVERIFY(QTest::qWaitForWindowExposed(&canvas));
     canvas.repaint();
@@ -63,7 +63,7 @@ void TestRepaintPacer::changeRightAfterAPaintIsHeld()
 void TestRepaintPacer::heldChangeIsDrawnLater()
 {
     Canvas canvas;
-    RepaintPacer pacer(&canvas, 50);
+    RepaintPacer pacer({&canvas}, 50);
     canvas.show();
     QVERIFY(QTest::qWaitForWindowExposed(&canvas));
     canvas.repaint();
