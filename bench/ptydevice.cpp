@@ -8,7 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyDevice::PtyDevice() {
+PtyDevice::PtyDevice()
+{
     char name[256] = {};
     if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         m_master = m_slave = -1;
@@ -23,7 +24,8 @@ PtyDevice::PtyDevice() {
     m_portName = QString::fromLocal8Bit(name);
 }
 
-PtyDevice::~PtyDevice() {
+PtyDevice::~PtyDevice()
+{
     stop();
     if (m_master >= 0)
         ::close(m_master);
@@ -31,7 +33,8 @@ PtyDevice::~PtyDevice() {
         ::close(m_slave);
 }
 
-void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs) {
+void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs)
+{
     stop();
     m_stop = false;
     m_finished = false;
@@ -39,7 +42,8 @@ void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int in
     m_thread = std::thread(&PtyDevice::run, this, pattern, total, chunk, intervalUs);
 }
 
-void PtyDevice::stop() {
+void PtyDevice::stop()
+{
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
@@ -47,13 +51,15 @@ void PtyDevice::stop() {
 
 namespace {
 
-double threadCpuSeconds() {
+double threadCpuSeconds()
+{
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-void addMicroseconds(timespec &time, int us) {
+void addMicroseconds(timespec &time, int us)
+{
     time.tv_nsec += long(us) * 1000;
     while (time.tv_nsec >= 1000000000L) {
         time.tv_nsec -= 1000000000L;
@@ -63,7 +69,8 @@ void addMicroseconds(timespec &time, int us) {
 
 } // namespace
 
-void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs) {
+void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs)
+{
     const double cpuStart = threadCpuSeconds();
     // Twice the pattern, so that any chunk is one contiguous piece of it.
     const QByteArray doubled = pattern + pattern;

@@ -9,7 +9,8 @@
 // A device at the far end of a pseudo-terminal that transmits from a thread of its own, so that
 // the terminal under measurement has its GUI thread to itself and receives the bytes in whatever
 // batches the pty delivers, as from a real port.
-class PtyDevice {
+class PtyDevice
+{
 public:
     PtyDevice();
     ~PtyDevice();

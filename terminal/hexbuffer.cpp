@@ -4,7 +4,8 @@
 
 namespace {
 
-qint64 roundUpToRow(qint64 count) {
+qint64 roundUpToRow(qint64 count)
+{
     const qint64 row = HexLayout::bytesPerRow;
     return (count + row - 1) / row * row;
 }
@@ -12,16 +13,18 @@ qint64 roundUpToRow(qint64 count) {
 } // namespace
 
 HexBuffer::HexBuffer(qint64 limit)
-    : m_limit(qMax<qint64>(roundUpToRow(limit), HexLayout::bytesPerRow)) {
-}
+    : m_limit(qMax<qint64>(roundUpToRow(limit), HexLayout::bytesPerRow))
+{}
 
-void HexBuffer::setData(const QByteArray &data) {
+void HexBuffer::setData(const QByteArray &data)
+{
     m_bytes = QByteArray();
     m_firstOffset = 0;
     append(data);
 }
 
-void HexBuffer::append(const QByteArray &data) {
+void HexBuffer::append(const QByteArray &data)
+{
     if (data.isEmpty())
         return;
     qint64 total = size() + data.size();
@@ -43,7 +46,8 @@ void HexBuffer::append(const QByteArray &data) {
     m_bytes.append(data.constData() + skipped, int(data.size() - skipped));
 }
 
-void HexBuffer::reserveFor(qint64 total) {
+void HexBuffer::reserveFor(qint64 total)
+{
     // A shared array would be detached by append() with the same doubling growth.
     if (total <= capacity() && m_bytes.isDetached())
         return;

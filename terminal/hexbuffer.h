@@ -6,7 +6,8 @@
 // Every byte the hex view holds, in one byte array. It grows by a sixteenth at a time, so that
 // its memory stays close to what it holds (a plain append may double it), and at its limit it
 // gives up its oldest rows, so that a long run cannot outgrow what one byte array can hold.
-class HexBuffer {
+class HexBuffer
+{
 public:
     // Below the largest byte array the toolkit allows, headroom included.
     static constexpr qint64 defaultLimit = qint64(0x70000000);

@@ -4,7 +4,8 @@ namespace {
 
 const char hexDigits[] = "0123456789abcdef";
 
-int hexDigitCount(quint64 value) {
+int hexDigitCount(quint64 value)
+{
     int digits = 1;
     while (value >>= 4)
         ++digits;
@@ -15,29 +16,35 @@ int hexDigitCount(quint64 value) {
 
 HexLayout::HexLayout(qint64 firstOffset, qint64 size)
     : m_firstOffset(firstOffset)
-    , m_size(size) {
+    , m_size(size)
+{
     const qint64 lastRowOffset = rowOffset(qMax<qint64>(rowCount() - 1, 0));
     m_offsetDigits = qMax(minimumOffsetDigits, hexDigitCount(quint64(lastRowOffset)));
 }
 
-qint64 HexLayout::rowCount() const {
+qint64 HexLayout::rowCount() const
+{
     return (m_size + bytesPerRow - 1) / bytesPerRow;
 }
 
-int HexLayout::hexCell(int column) const {
+int HexLayout::hexCell(int column) const
+{
     return m_offsetDigits + 2 + 3 * column + (column >= bytesPerRow / 2 ? 1 : 0);
 }
 
-int HexLayout::charCell(int column) const {
+int HexLayout::charCell(int column) const
+{
     // Two digits for the last byte, then two blank cells before the characters.
     return hexCell(bytesPerRow - 1) + 4 + column;
 }
 
-QChar HexLayout::displayChar(uchar byte) {
+QChar HexLayout::displayChar(uchar byte)
+{
     return byte >= 0x20 && byte < 0x7f ? QChar(QLatin1Char(char(byte))) : QLatin1Char('.');
 }
 
-QString HexLayout::rowText(const char *data, qint64 row) const {
+QString HexLayout::rowText(const char *data, qint64 row) const
+{
     QString text(cellsPerRow(), QLatin1Char(' '));
     QChar *cells = text.data();
     quint64 offset = quint64(rowOffset(row));

@@ -7,7 +7,8 @@
 // Where every byte of the hex view goes: rows of sixteen bytes, each row the offset of its first
 // byte, the bytes in hex and the same bytes as characters. Positions are counted in character
 // cells, so painting only has to scale them by the width of one cell.
-class HexLayout {
+class HexLayout
+{
 public:
     static constexpr int bytesPerRow = 16;
     static constexpr int minimumOffsetDigits = 8;

@@ -10,7 +10,8 @@ class RepaintPacer;
 
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
-class HexView : public QAbstractScrollArea {
+class HexView : public QAbstractScrollArea
+{
     Q_OBJECT
 
 public:

@@ -8,7 +8,8 @@ class RepaintPacer;
 
 // The terminal screen: shows what the device sends, and reports every key press and paste as
 // keyInput() instead of editing its own text.
-class OstraView : public QTextEdit {
+class OstraView : public QTextEdit
+{
     Q_OBJECT
 
 public:

@@ -2,7 +2,8 @@
 
 namespace {
 
-QString rgbText(const QColor &color) {
+QString rgbText(const QColor &color)
+{
     // An invalid colour is written as black rather than as whatever its storage happens to hold.
     if (!color.isValid())
         return QStringLiteral("rgb(0,0,0)");
@@ -11,7 +12,8 @@ QString rgbText(const QColor &color) {
 
 } // namespace
 
-QString viewStyleSheet(const QFont &font, const QColor &fontColor, const QColor &backColor) {
+QString viewStyleSheet(const QFont &font, const QColor &fontColor, const QColor &backColor)
+{
     QString sheet = QStringLiteral("QTextEdit { font:");
     // Only a true italic is named; an oblique face is left to the family's upright default.
     if (font.style() == QFont::StyleItalic)

@@ -4,7 +4,8 @@
 
 // The bytes behind the hex view: what it holds, how much memory that takes, and what happens
 // at its limit.
-class TestHexBuffer : public QObject {
+class TestHexBuffer : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -17,14 +18,16 @@ private slots:
     void limitKeepsNewestRows();
 };
 
-static QByteArray stream(qint64 from, int count) {
+static QByteArray stream(qint64 from, int count)
+{
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i)
         bytes[i] = char((from + i) * 7 % 251);
     return bytes;
 }
 
-void TestHexBuffer::holdsEveryByte() {
+void TestHexBuffer::holdsEveryByte()
+{
     HexBuffer buffer;
     QCOMPARE(buffer.size(), qint64(0));
     QByteArray all;
@@ -38,7 +41,8 @@ void TestHexBuffer::holdsEveryByte() {
     QCOMPARE(buffer.firstOffset(), qint64(0));
 }
 
-void TestHexBuffer::setDataReplaces() {
+void TestHexBuffer::setDataReplaces()
+{
     HexBuffer buffer;
     buffer.append("abc");
     buffer.setData("xyz");
@@ -50,7 +54,8 @@ void TestHexBuffer::setDataReplaces() {
     QCOMPARE(buffer.firstOffset(), qint64(0));
 }
 
-void TestHexBuffer::memoryStaysCloseToSize_data() {
+void TestHexBuffer::memoryStaysCloseToSize_data()
+{
     QTest::addColumn<int>("batchSize");
     QTest::addColumn<int>("total");
     QTest::newRow("USB packets") << 64 << 4 * 1024 * 1024;
@@ -58,7 +63,8 @@ void TestHexBuffer::memoryStaysCloseToSize_data() {
     QTest::newRow("large batches") << 256 * 1024 << 16 * 1024 * 1024;
 }
 
-void TestHexBuffer::memoryStaysCloseToSize() {
+void TestHexBuffer::memoryStaysCloseToSize()
+{
     QFETCH(int, batchSize);
     QFETCH(int, total);
     HexBuffer buffer;
@@ -73,7 +79,8 @@ void TestHexBuffer::memoryStaysCloseToSize() {
              qPrintable(QStringLiteral("%1 bytes over 1.1 x size").arg(worst)));
 }
 
-void TestHexBuffer::copyHeldOutsideStaysIntact() {
+void TestHexBuffer::copyHeldOutsideStaysIntact()
+{
     HexBuffer buffer;
     buffer.append(stream(0, 100000));
     const QByteArray copy = buffer.bytes();
@@ -83,7 +90,8 @@ void TestHexBuffer::copyHeldOutsideStaysIntact() {
     QVERIFY(buffer.capacity() <= buffer.size() + buffer.size() / 10 + HexBuffer::minimumHeadroom);
 }
 
-void TestHexBuffer::limitKeepsNewestRows_data() {
+void TestHexBuffer::limitKeepsNewestRows_data()
+{
     QTest::addColumn<int>("limit");
     QTest::addColumn<QList<int>>("batches");
     QTest::newRow("small batches") << 1024 << QVector<int>(60, 100).toList();
@@ -92,7 +100,8 @@ void TestHexBuffer::limitKeepsNewestRows_data() {
     QTest::newRow("odd limit") << 1000 << QVector<int>(40, 77).toList();
 }
 
-void TestHexBuffer::limitKeepsNewestRows() {
+void TestHexBuffer::limitKeepsNewestRows()
+{
     QFETCH(int, limit);
     QFETCH(QList<int>, batches);
     HexBuffer buffer(limit);

@@ -3,7 +3,8 @@
 #include <QtTest>
 
 // The hex view's arithmetic: rows, offsets, cells and the text of a row, without painting.
-class TestHexLayout : public QObject {
+class TestHexLayout : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -18,7 +19,8 @@ private slots:
     void rowText();
 };
 
-void TestHexLayout::rowCount_data() {
+void TestHexLayout::rowCount_data()
+{
     QTest::addColumn<qint64>("size");
     QTest::addColumn<qint64>("rows");
     QTest::newRow("empty") << qint64(0) << qint64(0);
@@ -30,13 +32,15 @@ void TestHexLayout::rowCount_data() {
     QTest::newRow("beyond 32 bits") << (qint64(1) << 36) + 1 << (qint64(1) << 32) + 1;
 }
 
-void TestHexLayout::rowCount() {
+void TestHexLayout::rowCount()
+{
     QFETCH(qint64, size);
     QFETCH(qint64, rows);
     QCOMPARE(HexLayout(0, size).rowCount(), rows);
 }
 
-void TestHexLayout::indexRoundTrip() {
+void TestHexLayout::indexRoundTrip()
+{
     for (qint64 index : {qint64(0), qint64(1), qint64(15), qint64(16), qint64(31), qint64(4097),
                          (qint64(1) << 33) + 7}) {
         const qint64 row = HexLayout::rowOf(index);
@@ -49,7 +53,8 @@ void TestHexLayout::indexRoundTrip() {
     QCOMPARE(HexLayout(4096, 100).rowOffset(2), qint64(4096 + 32));
 }
 
-void TestHexLayout::cells() {
+void TestHexLayout::cells()
+{
     const HexLayout layout(0, 100);
     // Offset (8), two blanks, sixteen "hh " with one more blank after the eighth, one more blank,
     // then the sixteen characters.
@@ -72,7 +77,8 @@ void TestHexLayout::cells() {
     }
 }
 
-void TestHexLayout::offsetDigits_data() {
+void TestHexLayout::offsetDigits_data()
+{
     QTest::addColumn<qint64>("firstOffset");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<int>("digits");
@@ -82,7 +88,8 @@ void TestHexLayout::offsetDigits_data() {
     QTest::newRow("far into a long run") << (qint64(1) << 40) << qint64(16) << 11;
 }
 
-void TestHexLayout::offsetDigits() {
+void TestHexLayout::offsetDigits()
+{
     QFETCH(qint64, firstOffset);
     QFETCH(qint64, size);
     QFETCH(int, digits);
@@ -92,7 +99,8 @@ void TestHexLayout::offsetDigits() {
     QCOMPARE(layout.cellsPerRow(), digits + 68);
 }
 
-void TestHexLayout::displayCharEveryByte() {
+void TestHexLayout::displayCharEveryByte()
+{
     for (int value = 0; value < 256; ++value) {
         const QChar shown = HexLayout::displayChar(uchar(value));
         if (value >= 0x20 && value <= 0x7e)
@@ -102,7 +110,8 @@ void TestHexLayout::displayCharEveryByte() {
     }
 }
 
-void TestHexLayout::rowText_data() {
+void TestHexLayout::rowText_data()
+{
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<qint64>("firstOffset");
     QTest::addColumn<qint64>("row");
@@ -132,7 +141,8 @@ void TestHexLayout::rowText_data() {
         << "00012340  5a                                                Z               ";
 }
 
-void TestHexLayout::rowText() {
+void TestHexLayout::rowText()
+{
     QFETCH(QByteArray, data);
     QFETCH(qint64, firstOffset);
     QFETCH(qint64, row);

@@ -6,7 +6,8 @@
 #include <QtTest>
 
 // The hex view widget: the bytes it holds, the rows it lays out and paints, its scroll bars.
-class TestHexView : public QObject {
+class TestHexView : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -25,7 +26,8 @@ private:
 namespace {
 
 // Rows of the viewport, top to bottom, that hold any pixel other than the background.
-QList<bool> inkedRows(HexView &view, int lineHeight, int rows) {
+QList<bool> inkedRows(HexView &view, int lineHeight, int rows)
+{
     const QImage image = view.viewport()->grab().toImage();
     const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
     QList<bool> result;
@@ -43,12 +45,14 @@ QList<bool> inkedRows(HexView &view, int lineHeight, int rows) {
 
 } // namespace
 
-void TestHexView::init() {
+void TestHexView::init()
+{
     m_font = QFont(QStringLiteral("Monospace"), 10);
     m_font.setStyleHint(QFont::TypeWriter);
 }
 
-void TestHexView::holdsWhatItIsGiven() {
+void TestHexView::holdsWhatItIsGiven()
+{
     HexView view;
     view.setReadOnly(true);
     QVERIFY(view.isReadOnly());
@@ -75,7 +79,8 @@ void TestHexView::holdsWhatItIsGiven() {
     QVERIFY(view.data().isEmpty());
 }
 
-void TestHexView::rowsLaidOut_data() {
+void TestHexView::rowsLaidOut_data()
+{
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("rows");
     QTest::newRow("empty") << 0 << 0;
@@ -85,7 +90,8 @@ void TestHexView::rowsLaidOut_data() {
     QTest::newRow("many rows") << 16 * 1000 + 3 << 1001;
 }
 
-void TestHexView::rowsLaidOut() {
+void TestHexView::rowsLaidOut()
+{
     QFETCH(int, size);
     QFETCH(int, rows);
     HexView view;
@@ -104,7 +110,8 @@ void TestHexView::rowsLaidOut() {
     QCOMPARE(bar->minimum(), 0);
 }
 
-void TestHexView::paintsOnlyRowsWithBytes() {
+void TestHexView::paintsOnlyRowsWithBytes()
+{
     HexView view;
     view.setFont(m_font);
     view.resize(700, 300);
@@ -123,7 +130,8 @@ void TestHexView::paintsOnlyRowsWithBytes() {
     QCOMPARE(inkedRows(view, lineHeight, 5), (QList<bool>{false, false, false, false, false}));
 }
 
-void TestHexView::scrollsToNewestRows() {
+void TestHexView::scrollsToNewestRows()
+{
     HexView view;
     view.setFont(m_font);
     view.resize(700, 200);
@@ -150,7 +158,8 @@ void TestHexView::scrollsToNewestRows() {
     QCOMPARE(inkedRows(view, lineHeight, page).count(true), page);
 }
 
-void TestHexView::fontChangeRelaysRows() {
+void TestHexView::fontChangeRelaysRows()
+{
     HexView view;
     view.setFont(m_font);
     view.resize(700, 300);

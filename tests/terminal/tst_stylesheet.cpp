@@ -3,7 +3,8 @@
 #include <QtTest>
 
 // The style-sheet text of the terminal view, built from its font and two colours.
-class TestStyleSheet : public QObject {
+class TestStyleSheet : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -11,7 +12,8 @@ private slots:
     void sheet();
 };
 
-static QFont makeFont(const QString &family, int pointSize, int weight, QFont::Style style) {
+static QFont makeFont(const QString &family, int pointSize, int weight, QFont::Style style)
+{
     QFont result;
     result.setFamily(family);
     result.setPointSize(pointSize);
@@ -20,7 +22,8 @@ static QFont makeFont(const QString &family, int pointSize, int weight, QFont::S
     return result;
 }
 
-void TestStyleSheet::sheet_data() {
+void TestStyleSheet::sheet_data()
+{
     QTest::addColumn<QFont>("font");
     QTest::addColumn<QColor>("fontColor");
     QTest::addColumn<QColor>("backColor");
@@ -67,7 +70,8 @@ void TestStyleSheet::sheet_data() {
            "background-color:rgb(0,0,128); }";
 }
 
-void TestStyleSheet::sheet() {
+void TestStyleSheet::sheet()
+{
     QFETCH(QFont, font);
     QFETCH(QColor, fontColor);
     QFETCH(QColor, backColor);
