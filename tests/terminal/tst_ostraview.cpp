@@ -185,6 +185,23 @@ void TestOstraView::keepsNewest400Lines()
     view.displayBytes("!\n");
     QCOMPARE(lines(view).at(398), QStringLiteral("line 999!"));
     QCOMPARE(lines(view).first(), QStringLiteral("line 601"));
+
+    // Clearing the screen, as every new connection does, keeps the limit and the lack of undo.
+    view.clear();
+    QCOMPARE(shown(view), QString());
+    QByteArray again;
+    for (int n = 0; n < 1000; ++n) {
+        const QByteArray line = "again " + QByteArray::number(n) + "\n";
+        if (oneBatch)
+            again += line;
+        else
+            view.displayBytes(line);
+    }
+    view.displayBytes(again);
+    QCOMPARE(lines(view).size(), 400);
+    QCOMPARE(lines(view).at(398), QStringLiteral("again 999"));
+    QVERIFY(!view.document()->isUndoRedoEnabled());
+    QCOMPARE(view.document()->defaultTextOption().textDirection(), Qt::LeftToRight);
 }
 
 void TestOstraView::largeBatchShowsAsIfInsertedWhole_data()
