@@ -14,16 +14,17 @@ void VantorTerm::setCaptureFileNamePrompt(FileNamePrompt prompt)
 
 void VantorTerm::saveCapture()
 {
-    const QString fileName = m_captureFileNamePrompt
-        ? m_captureFileNamePrompt(this)
-        : QFileDialog::getSaveFileName(this, tr("Save Capture File"), QString(),
-                                       tr("html Files (*.html);;log Files (*.log)"));
+    const QString fileName
+        = m_captureFileNamePrompt
+              ? m_captureFileNamePrompt(this)
+              : QFileDialog::getSaveFileName(this, tr("Save Capture File"), QString(),
+                                             tr("html Files (*.html);;log Files (*.log)"));
     if (fileName.isEmpty())
         return;
 
     // Taken after the dialog has closed, so data received meanwhile is part of the capture.
-    const QString content = fileName.contains(QLatin1String(".html")) ? view->toHtml()
-                                                                      : view->toPlainText();
+    const QString content
+        = fileName.contains(QLatin1String(".html")) ? view->toHtml() : view->toPlainText();
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         QMessageBox::critical(this, tr("save capture file Error!"), tr("Can't Open File"));

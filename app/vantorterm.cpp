@@ -1,8 +1,8 @@
 #include "vantorterm.h"
 
 #include "app/programtitle.h"
-#include "link/serialport.h"
 #include "fkeys/functiondlg.h"
+#include "link/serialport.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 

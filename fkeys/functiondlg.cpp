@@ -10,7 +10,8 @@
 
 FunctionDlg::FunctionDlg(VantorTerm *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
-    , m_ui(new Ui::FunctionDialog) {
+    , m_ui(new Ui::FunctionDialog)
+{
     m_ui->setupUi(this);
 
     // The form has already tied OK to accept(), so the dialog is hidden before the main window

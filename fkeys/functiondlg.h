@@ -15,7 +15,8 @@ class FunctionDialog;
 
 // Modeless editor of the twelve function-key bindings and the serial write delay; Apply and OK
 // hand the values to the main window.
-class FunctionDlg : public QDialog {
+class FunctionDlg : public QDialog
+{
     Q_OBJECT
 
 public:

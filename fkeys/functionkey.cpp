@@ -1,13 +1,15 @@
 #include "functionkey.h"
 
-QList<FunctionKey> emptyFunctionKeys() {
+QList<FunctionKey> emptyFunctionKeys()
+{
     QList<FunctionKey> keys;
     for (int i = 0; i < functionKeyCount; ++i)
         keys.append({Qt::Key_F1 + i, QString()});
     return keys;
 }
 
-QList<FunctionKey> buildFunctionKeys(const QStringList &texts, const QList<bool> &lineFeeds) {
+QList<FunctionKey> buildFunctionKeys(const QStringList &texts, const QList<bool> &lineFeeds)
+{
     QList<FunctionKey> keys;
     for (int i = 0; i < functionKeyCount; ++i) {
         QString text = texts.value(i);
@@ -18,7 +20,8 @@ QList<FunctionKey> buildFunctionKeys(const QStringList &texts, const QList<bool>
     return keys;
 }
 
-int parseDelay(const QString &text) {
+int parseDelay(const QString &text)
+{
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     return ok ? value : 0;

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // One function-key binding: the Qt key code of F1..F12 and the exact characters it sends.
-struct FunctionKey {
+struct FunctionKey
+{
     int key = 0;
     QString text;
 };

@@ -7,21 +7,25 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-QList<FunctionKey> VantorTerm::functionKeys() const {
+QList<FunctionKey> VantorTerm::functionKeys() const
+{
     return m_functionKeys;
 }
 
-int VantorTerm::delay() const {
+int VantorTerm::delay() const
+{
     return m_delay;
 }
 
-void VantorTerm::functionSetting() {
+void VantorTerm::functionSetting()
+{
     if (functionDlg && functionDlg->isVisible())
         return;
     openFunctionDialog();
 }
 
-void VantorTerm::openFunctionDialog() {
+void VantorTerm::openFunctionDialog()
+{
     // A cancelled dialog is only hidden; it is not reused, because every opening must show
     // the table as it stands now.
     if (functionDlg)
@@ -30,7 +34,8 @@ void VantorTerm::openFunctionDialog() {
     functionDlg->show();
 }
 
-void VantorTerm::applyFunction() {
+void VantorTerm::applyFunction()
+{
     if (!functionDlg)
         return;
     QStringList texts;
@@ -43,7 +48,8 @@ void VantorTerm::applyFunction() {
     m_delay = parseDelay(functionDlg->delaySpinBox->text());
 }
 
-void VantorTerm::acceptFunction() {
+void VantorTerm::acceptFunction()
+{
     applyFunction();
     // OK is still delivering its clicked signal from inside the dialog.
     if (functionDlg)

@@ -8,7 +8,8 @@
 #include <QDebug>
 #include <QScrollBar>
 
-void VantorTerm::readComm() {
+void VantorTerm::readComm()
+{
     if (!serialPort)
         return;
     std::deque<char> &queue = serialPort->receivedBytes;
@@ -25,7 +26,8 @@ void VantorTerm::readComm() {
     hexaEdit->verticalScrollBar()->setValue(hexaEdit->verticalScrollBar()->maximum());
 }
 
-void VantorTerm::clearScreen() {
+void VantorTerm::clearScreen()
+{
     view->clear();
     hexaEdit->setData(QByteArray());
 }

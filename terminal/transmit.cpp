@@ -15,7 +15,8 @@ constexpr int pasteKey = Qt::Key_F35;
 
 } // namespace
 
-void VantorTerm::keyInput(int key, const QString &text) {
+void VantorTerm::keyInput(int key, const QString &text)
+{
     if (key == pasteKey) {
         sendPaced(text);
         return;
@@ -36,7 +37,8 @@ void VantorTerm::keyInput(int key, const QString &text) {
         showStatus(tr("Can't write through the serial port."));
 }
 
-void VantorTerm::sendPaced(const QString &text) {
+void VantorTerm::sendPaced(const QString &text)
+{
     // A negative delay would let the serial library wait without any limit and freeze the
     // window for good if the port stalls; the delay is a bound on the wait, so it counts as 0.
     const int wait = std::max(m_delay, 0);

@@ -29,19 +29,22 @@ const QColor redDark(0x8c, 0x26, 0x22);
 
 const qreal pi = 3.14159265358979;
 
-QPen outlinePen(const QColor &color = tealDark, qreal width = 2) {
+QPen outlinePen(const QColor &color = tealDark, qreal width = 2)
+{
     return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
 // Bold strokes for letters and marks; square ends keep the letters crisp when small.
-void drawStroke(QPainter &p, const QColor &color, qreal width, const QVector<QPointF> &line) {
+void drawStroke(QPainter &p, const QColor &color, qreal width, const QVector<QPointF> &line)
+{
     p.setPen(QPen(color, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPolyline(line.constData(), line.size());
 }
 
 // Thick centre lines drawn as one filled shape with an outline, like the other icons' shapes.
-QPainterPath thicken(const QPainterPath &centreLine, qreal width) {
+QPainterPath thicken(const QPainterPath &centreLine, qreal width)
+{
     QPainterPathStroker stroker;
     stroker.setWidth(width);
     stroker.setCapStyle(Qt::FlatCap);
@@ -51,20 +54,23 @@ QPainterPath thicken(const QPainterPath &centreLine, qreal width) {
     return stroker.createStroke(centreLine);
 }
 
-void drawOutlined(QPainter &p, const QPainterPath &shape, const QColor &fill) {
+void drawOutlined(QPainter &p, const QPainterPath &shape, const QColor &fill)
+{
     p.setPen(outlinePen(tealDark, 1.5));
     p.setBrush(fill);
     p.drawPath(shape.simplified());
 }
 
-void drawScreen(QPainter &p, const QRectF &rect, qreal radius = 5) {
+void drawScreen(QPainter &p, const QRectF &rect, qreal radius = 5)
+{
     p.setPen(outlinePen());
     p.setBrush(teal);
     p.drawRoundedRect(rect, radius, radius);
 }
 
 // An arrow along +x with its tip at the origin, for the caller to rotate and move into place.
-QPolygonF arrow(qreal length, qreal shaftWidth, qreal headWidth, qreal headLength) {
+QPolygonF arrow(qreal length, qreal shaftWidth, qreal headWidth, qreal headLength)
+{
     const qreal s = shaftWidth / 2;
     const qreal h = headWidth / 2;
     return QPolygonF({{-length, -s},
@@ -77,7 +83,8 @@ QPolygonF arrow(qreal length, qreal shaftWidth, qreal headWidth, qreal headLengt
 }
 
 void drawArrow(QPainter &p, const QPointF &tip, qreal angleDegrees, const QPolygonF &shape,
-               const QColor &fill) {
+               const QColor &fill)
+{
     p.save();
     p.translate(tip);
     p.rotate(angleDegrees);
@@ -87,7 +94,8 @@ void drawArrow(QPainter &p, const QPointF &tip, qreal angleDegrees, const QPolyg
     p.restore();
 }
 
-void drawLogo(QPainter &p) {
+void drawLogo(QPainter &p)
+{
     // The cable and plug hang below the screen: the device end of a serial terminal.
     p.setPen(outlinePen(tealDark, 3));
     p.drawLine(QPointF(24, 34), QPointF(24, 37));
@@ -109,7 +117,8 @@ void drawLogo(QPainter &p) {
     p.drawRect(QRectF(31, 26.5, 7, 3.5));
 }
 
-void drawInfo(QPainter &p) {
+void drawInfo(QPainter &p)
+{
     p.setPen(outlinePen());
     p.setBrush(teal);
     p.drawEllipse(QRectF(4, 4, 40, 40));
@@ -121,7 +130,8 @@ void drawInfo(QPainter &p) {
     p.drawRect(QRectF(18, 33.5, 12, 3.5));
 }
 
-void drawErase(QPainter &p) {
+void drawErase(QPainter &p)
+{
     drawScreen(p, QRectF(2, 4, 38, 29));
     drawStroke(p, white, 3, {{8, 11}, {22, 11}});
     drawStroke(p, white, 3, {{8, 17}, {16, 17}});
@@ -138,7 +148,8 @@ void drawErase(QPainter &p) {
     p.restore();
 }
 
-void drawDocument(QPainter &p) {
+void drawDocument(QPainter &p)
+{
     p.setPen(outlinePen());
     p.setBrush(white);
     p.drawPolygon(QPolygonF({{9, 4}, {30, 4}, {39, 13}, {39, 44}, {9, 44}}));
@@ -148,7 +159,8 @@ void drawDocument(QPainter &p) {
         drawStroke(p, teal, 2.5, {{14.5, y}, {y == 38 ? 26.0 : 33.5, y}});
 }
 
-void drawEdit(QPainter &p) {
+void drawEdit(QPainter &p)
+{
     // A bold letter over an accent underline: the font in use.
     QPainterPath legs;
     legs.moveTo(9, 37);
@@ -163,11 +175,13 @@ void drawEdit(QPainter &p) {
     p.drawRoundedRect(QRectF(5, 40, 38, 5), 1.5, 1.5);
 }
 
-void drawRightUp(QPainter &p) {
+void drawRightUp(QPainter &p)
+{
     drawArrow(p, QPointF(42, 6), -45, arrow(44, 9, 24, 16), teal);
 }
 
-void drawPalette(QPainter &p) {
+void drawPalette(QPainter &p)
+{
     QPainterPath board;
     board.addEllipse(QRectF(3, 7, 42, 34));
     QPainterPath hole;
@@ -178,7 +192,8 @@ void drawPalette(QPainter &p) {
     p.setBrush(QColor(0xf4, 0xe6, 0xc8));
     p.drawPath(board.subtracted(hole).subtracted(notch));
 
-    const struct {
+    const struct
+    {
         QPointF center;
         QColor color;
     } blobs[]
@@ -190,7 +205,8 @@ void drawPalette(QPainter &p) {
     }
 }
 
-void drawSaveAs(QPainter &p) {
+void drawSaveAs(QPainter &p)
+{
     // A floppy disk with an arrow coming down into it.
     p.setPen(outlinePen());
     p.setBrush(teal);
@@ -206,7 +222,8 @@ void drawSaveAs(QPainter &p) {
     drawArrow(p, QPointF(38, 33), 90, arrow(30, 7, 16, 11), amber);
 }
 
-void drawMenu(QPainter &p) {
+void drawMenu(QPainter &p)
+{
     // A function keycap: the darker lip below makes the flat square read as a key.
     p.setPen(outlinePen());
     p.setBrush(tealDark);
@@ -218,7 +235,8 @@ void drawMenu(QPainter &p) {
     drawStroke(p, white, 5, {{19, 21.5}, {28, 21.5}});
 }
 
-void drawRefresh(QPainter &p) {
+void drawRefresh(QPainter &p)
+{
     const QRectF circle(9, 9, 30, 30);
     const qreal radius = circle.width() / 2;
     const int spanDegrees = 130;
@@ -240,7 +258,8 @@ void drawRefresh(QPainter &p) {
     }
 }
 
-void drawDelete(QPainter &p) {
+void drawDelete(QPainter &p)
+{
     p.setPen(outlinePen(redDark));
     p.setBrush(red);
     p.drawEllipse(QRectF(4, 4, 40, 40));
@@ -249,7 +268,8 @@ void drawDelete(QPainter &p) {
     p.drawLine(QPointF(31.5, 16.5), QPointF(16.5, 31.5));
 }
 
-void drawHexa(QPainter &p) {
+void drawHexa(QPainter &p)
+{
     drawScreen(p, QRectF(2, 7, 44, 34));
     p.setPen(QPen(white, 4.5));
     p.setBrush(Qt::NoBrush);
@@ -258,7 +278,8 @@ void drawHexa(QPainter &p) {
     drawStroke(p, white, 4.5, {{38, 20}, {27, 34}});
 }
 
-void drawNews(QPainter &p) {
+void drawNews(QPainter &p)
+{
     p.setPen(outlinePen());
     p.setBrush(white);
     p.drawRect(QRectF(4, 6, 40, 36));
@@ -274,7 +295,8 @@ void drawNews(QPainter &p) {
 }
 
 // One output file: its name, its width and height in pixels, and what draws it.
-struct Picture {
+struct Picture
+{
     const char *fileName;
     int pixels;
     void (*draw)(QPainter &);
@@ -292,7 +314,8 @@ const Picture pictures[] = {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

@@ -145,8 +145,7 @@ void TestCapture::cancelWritesNothing()
     VantorTerm window;
     window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
     QCOMPARE(save(window, QString()), QStringList());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void TestCapture::unopenableFileIsReported()

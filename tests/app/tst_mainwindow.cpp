@@ -79,24 +79,46 @@ void TestMainWindow::formActions_data()
     QTest::addColumn<bool>("checkable");
     QTest::addColumn<bool>("checked");
 
-    QTest::newRow("exit") << "actionE_xit" << "Exit" << "Alt+X" << "Exit" << false << false;
-    QTest::newRow("font") << "action_Font" << "Font" << "" << "Font" << false << false;
-    QTest::newRow("font color") << "action_FontColor" << "Font color" << "" << "Font color"
-                                << false << false;
-    QTest::newRow("about") << "actionAbout_This_Program" << "About This Program" << ""
+    QTest::newRow("exit") << "actionE_xit"
+                          << "Exit"
+                          << "Alt+X"
+                          << "Exit" << false << false;
+    QTest::newRow("font") << "action_Font"
+                          << "Font"
+                          << ""
+                          << "Font" << false << false;
+    QTest::newRow("font color") << "action_FontColor"
+                                << "Font color"
+                                << ""
+                                << "Font color" << false << false;
+    QTest::newRow("about") << "actionAbout_This_Program"
+                           << "About This Program"
+                           << ""
                            << "About This Program" << false << false;
-    QTest::newRow("function settings") << "actionFunction_Settings" << "Function Settings"
-                                       << "Alt+F" << "Function Settings" << false << false;
-    QTest::newRow("toolbar") << "action_Toolbar" << "Toolbar Hide" << "" << "Toolbar Hide" << true
-                             << false;
-    QTest::newRow("capture") << "actionCa_pture" << "SaveCapture" << "Alt+S" << "SaveCapture"
-                             << false << false;
-    QTest::newRow("clear") << "action_Clear_Screen" << "Clear Screen" << "Alt+A" << "Clear Screen"
-                           << false << false;
+    QTest::newRow("function settings") << "actionFunction_Settings"
+                                       << "Function Settings"
+                                       << "Alt+F"
+                                       << "Function Settings" << false << false;
+    QTest::newRow("toolbar") << "action_Toolbar"
+                             << "Toolbar Hide"
+                             << ""
+                             << "Toolbar Hide" << true << false;
+    QTest::newRow("capture") << "actionCa_pture"
+                             << "SaveCapture"
+                             << "Alt+S"
+                             << "SaveCapture" << false << false;
+    QTest::newRow("clear") << "action_Clear_Screen"
+                           << "Clear Screen"
+                           << "Alt+A"
+                           << "Clear Screen" << false << false;
     // Checked in the form; an empty store then unchecks it while the window is built.
-    QTest::newRow("hexa") << "actionHexa_Mode" << "Hexa View" << "Alt+H" << "Hexa View" << true
-                          << false;
-    QTest::newRow("background") << "actionBackground_color" << "Background color" << ""
+    QTest::newRow("hexa") << "actionHexa_Mode"
+                          << "Hexa View"
+                          << "Alt+H"
+                          << "Hexa View" << true << false;
+    QTest::newRow("background") << "actionBackground_color"
+                                << "Background color"
+                                << ""
                                 << "Background color" << false << false;
 }
 
@@ -134,8 +156,8 @@ void TestMainWindow::menusAndToolBar()
     }
     QCOMPARE(menuTitles, (QStringList{"&Main", "&View", "&Configure", "&Help"}));
     QCOMPARE(menuEntries.at(0), (QStringList{"actionE_xit", "|", "actionCa_pture"}));
-    QCOMPARE(menuEntries.at(1), (QStringList{"action_Toolbar", "|", "action_Clear_Screen", "|",
-                                             "actionHexa_Mode"}));
+    QCOMPARE(menuEntries.at(1),
+             (QStringList{"action_Toolbar", "|", "action_Clear_Screen", "|", "actionHexa_Mode"}));
     QCOMPARE(menuEntries.at(2), (QStringList{"actionFunction_Settings", "|", "action_Font",
                                              "action_FontColor", "actionBackground_color"}));
     QCOMPARE(menuEntries.at(3), (QStringList{"actionAbout_This_Program"}));

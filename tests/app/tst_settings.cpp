@@ -280,7 +280,8 @@ void TestSettings::dialogHiddenAtCloseIsNotReopened()
         window.findChild<QAction *>("actionFunction_Settings")->trigger();
         FunctionDlg *dialog = visibleDialog(window);
         QVERIFY(dialog);
-        dialog->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Cancel)
+        dialog->findChild<QDialogButtonBox *>("buttonBox")
+            ->button(QDialogButtonBox::Cancel)
             ->click();
         window.close();
     }

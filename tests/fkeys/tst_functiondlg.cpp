@@ -22,7 +22,8 @@
 
 // The function-key dialog as the user meets it through the main window: its form, how it fills
 // itself from the table, and what Apply, OK, Cancel and reopening do to the table.
-class TestFunctionDlg : public QObject {
+class TestFunctionDlg : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -54,17 +55,20 @@ private:
     std::unique_ptr<VantorTerm> m_window;
 };
 
-void TestFunctionDlg::init() {
+void TestFunctionDlg::init()
+{
     m_environment.clearSettings();
     m_window = std::make_unique<VantorTerm>();
     m_window->setPortFinder([] { return QStringList(); });
 }
 
-void TestFunctionDlg::cleanup() {
+void TestFunctionDlg::cleanup()
+{
     m_window.reset();
 }
 
-FunctionDlg *TestFunctionDlg::visibleDialog() const {
+FunctionDlg *TestFunctionDlg::visibleDialog() const
+{
     FunctionDlg *found = nullptr;
     for (FunctionDlg *dialog : m_window->findChildren<FunctionDlg *>()) {
         if (!dialog->isVisible())
@@ -76,24 +80,28 @@ FunctionDlg *TestFunctionDlg::visibleDialog() const {
     return found;
 }
 
-FunctionDlg *TestFunctionDlg::openDialog() {
+FunctionDlg *TestFunctionDlg::openDialog()
+{
     m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
     return visibleDialog();
 }
 
-void TestFunctionDlg::clickApply(FunctionDlg *dialog) {
+void TestFunctionDlg::clickApply(FunctionDlg *dialog)
+{
     QTest::mouseClick(dialog->findChild<QPushButton *>("btnApply"), Qt::LeftButton);
 }
 
 void TestFunctionDlg::clickStandardButton(FunctionDlg *dialog,
-                                          QDialogButtonBox::StandardButton which) {
+                                          QDialogButtonBox::StandardButton which)
+{
     auto box = dialog->findChild<QDialogButtonBox *>("buttonBox");
     QTest::mouseClick(box->button(which), Qt::LeftButton);
 }
 
 // Puts f1 (exactly, with no LF box) and the delay into the table through the dialog, the way
 // any binding gets there during a run, and closes the dialog again.
-void TestFunctionDlg::applyTable(const QString &f1, int delay) {
+void TestFunctionDlg::applyTable(const QString &f1, int delay)
+{
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     dialog->lineEdits.at(0)->setText(f1);
@@ -105,7 +113,8 @@ void TestFunctionDlg::applyTable(const QString &f1, int delay) {
     QCOMPARE(m_window->delay(), delay);
 }
 
-void TestFunctionDlg::formFrame() {
+void TestFunctionDlg::formFrame()
+{
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->objectName(), QString("FunctionDialog"));
@@ -180,13 +189,15 @@ void TestFunctionDlg::formFrame() {
     QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
 }
 
-void TestFunctionDlg::formKeyRows_data() {
+void TestFunctionDlg::formKeyRows_data()
+{
     QTest::addColumn<int>("index");
     for (int i = 0; i < 12; ++i)
         QTest::newRow(qPrintable(QStringLiteral("F%1").arg(i + 1))) << i;
 }
 
-void TestFunctionDlg::formKeyRows() {
+void TestFunctionDlg::formKeyRows()
+{
     QFETCH(int, index);
     const QString number = QString::number(index + 1);
     FunctionDlg *dialog = openDialog();
@@ -218,7 +229,8 @@ void TestFunctionDlg::formKeyRows() {
     QCOMPARE(QList<int>({row, column, rowSpan, columnSpan}), QList<int>({index, 4, 1, 1}));
 }
 
-void TestFunctionDlg::fillsFromTable_data() {
+void TestFunctionDlg::fillsFromTable_data()
+{
     QTest::addColumn<QString>("binding");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("ticked");
@@ -246,7 +258,8 @@ void TestFunctionDlg::fillsFromTable_data() {
         << QString(QChar(0x20AC)) << QString(QChar(0x20AC)) << false << QString(QChar(0x20AC));
 }
 
-void TestFunctionDlg::fillsFromTable() {
+void TestFunctionDlg::fillsFromTable()
+{
     QFETCH(QString, binding);
     QFETCH(QString, shown);
     QFETCH(bool, ticked);
@@ -270,7 +283,8 @@ void TestFunctionDlg::fillsFromTable() {
     QCOMPARE(dialog->lineEdits.at(0)->text(), shown);
 }
 
-void TestFunctionDlg::fillsFromStore_data() {
+void TestFunctionDlg::fillsFromStore_data()
+{
     QTest::addColumn<QString>("f3");
     QTest::addColumn<QString>("delay");
     QTest::addColumn<QString>("shown");
@@ -291,7 +305,8 @@ void TestFunctionDlg::fillsFromStore_data() {
 
 // Only the settings store can hand the table a binding with CR LF inside it or a delay outside
 // the spin box's range.
-void TestFunctionDlg::fillsFromStore() {
+void TestFunctionDlg::fillsFromStore()
+{
     QFETCH(QString, f3);
     QFETCH(QString, delay);
     QFETCH(QString, shown);
@@ -321,14 +336,16 @@ void TestFunctionDlg::fillsFromStore() {
     QCOMPARE(m_window->delay(), shownDelay);
 }
 
-void TestFunctionDlg::applyThenCloseKeepsApplied_data() {
+void TestFunctionDlg::applyThenCloseKeepsApplied_data()
+{
     QTest::addColumn<QString>("how");
     QTest::newRow("Cancel button") << "cancel";
     QTest::newRow("Escape") << "escape";
     QTest::newRow("window close button") << "close";
 }
 
-void TestFunctionDlg::applyThenCloseKeepsApplied() {
+void TestFunctionDlg::applyThenCloseKeepsApplied()
+{
     QFETCH(QString, how);
 
     FunctionDlg *dialog = openDialog();
@@ -369,7 +386,8 @@ void TestFunctionDlg::applyThenCloseKeepsApplied() {
     QCOMPARE(store.value("delay").toString(), QString("250"));
 }
 
-void TestFunctionDlg::cancelledEditsAreNotShownAgain() {
+void TestFunctionDlg::cancelledEditsAreNotShownAgain()
+{
     applyTable("AT", 20);
     FunctionDlg *first = openDialog();
     QVERIFY(first);
@@ -390,7 +408,8 @@ void TestFunctionDlg::cancelledEditsAreNotShownAgain() {
     QCOMPARE(m_window->functionKeys().at(0).text, QString("AT"));
 }
 
-void TestFunctionDlg::functionSettingsWhileOpenDoesNothing() {
+void TestFunctionDlg::functionSettingsWhileOpenDoesNothing()
+{
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     QTest::keyClicks(dialog->lineEdits.at(6), "not applied");
@@ -406,7 +425,8 @@ void TestFunctionDlg::functionSettingsWhileOpenDoesNothing() {
     QVERIFY(m_window->functionKeys().at(6).text.isEmpty());
 }
 
-void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog() {
+void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog()
+{
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     QTest::keyClicks(dialog->lineEdits.at(11), "ATH");
@@ -440,7 +460,8 @@ void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog() {
     QCOMPARE(reopened->delaySpinBox->value(), 40);
 }
 
-void TestFunctionDlg::reapplyingLeavesBindingsAsTheyWere() {
+void TestFunctionDlg::reapplyingLeavesBindingsAsTheyWere()
+{
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     for (int i = 0; i < 12; ++i) {

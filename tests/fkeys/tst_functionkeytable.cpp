@@ -4,7 +4,8 @@
 
 // The rules of the twelve-entry function-key table: its fixed key codes, how a binding is rebuilt
 // from a line edit and an LF box, and how the write delay is read from the spin box's text.
-class TestFunctionKeyTable : public QObject {
+class TestFunctionKeyTable : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -16,7 +17,8 @@ private slots:
     void parseDelay();
 };
 
-static void verifyKeyCodes(const QList<FunctionKey> &keys) {
+static void verifyKeyCodes(const QList<FunctionKey> &keys)
+{
     QCOMPARE(keys.size(), 12);
     for (int i = 0; i < keys.size(); ++i)
         QCOMPARE(keys.at(i).key, int(Qt::Key_F1) + i);
@@ -24,14 +26,16 @@ static void verifyKeyCodes(const QList<FunctionKey> &keys) {
     QCOMPARE(keys.last().key, 0x0100003B);
 }
 
-void TestFunctionKeyTable::emptyTableHoldsF1ToF12() {
+void TestFunctionKeyTable::emptyTableHoldsF1ToF12()
+{
     const QList<FunctionKey> keys = emptyFunctionKeys();
     verifyKeyCodes(keys);
     for (const FunctionKey &entry : keys)
         QVERIFY(entry.text.isEmpty());
 }
 
-void TestFunctionKeyTable::rebuild_data() {
+void TestFunctionKeyTable::rebuild_data()
+{
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("lineFeed");
@@ -50,7 +54,8 @@ void TestFunctionKeyTable::rebuild_data() {
     QTest::newRow("F12 box ticked") << 11 << "ATZ" << true << "ATZ\r\n";
 }
 
-void TestFunctionKeyTable::rebuild() {
+void TestFunctionKeyTable::rebuild()
+{
     QFETCH(int, index);
     QFETCH(QString, typed);
     QFETCH(bool, lineFeed);
@@ -68,7 +73,8 @@ void TestFunctionKeyTable::rebuild() {
         QCOMPARE(keys.at(i).text, i == index ? expected : QString());
 }
 
-void TestFunctionKeyTable::rebuildWithMissingEntries() {
+void TestFunctionKeyTable::rebuildWithMissingEntries()
+{
     const QList<FunctionKey> keys = buildFunctionKeys({"one", "two"}, {false, true, true});
     verifyKeyCodes(keys);
     QCOMPARE(keys.at(0).text, QString("one"));
@@ -78,7 +84,8 @@ void TestFunctionKeyTable::rebuildWithMissingEntries() {
         QVERIFY(keys.at(i).text.isEmpty());
 }
 
-void TestFunctionKeyTable::parseDelay_data() {
+void TestFunctionKeyTable::parseDelay_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("expected");
 
@@ -97,7 +104,8 @@ void TestFunctionKeyTable::parseDelay_data() {
     QTest::newRow("too large for int") << "99999999999" << 0;
 }
 
-void TestFunctionKeyTable::parseDelay() {
+void TestFunctionKeyTable::parseDelay()
+{
     QFETCH(QString, text);
     QFETCH(int, expected);
     QCOMPARE(::parseDelay(text), expected);

@@ -14,7 +14,8 @@
 
 // What a simulated device sends reaching both views of the real main window: the text view
 // filtered, the hex view byte for byte, whether hex mode shows it or not.
-class TestReceivePath : public QObject {
+class TestReceivePath : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -44,7 +45,8 @@ private:
     QAction *m_hexAction = nullptr;
 };
 
-void TestReceivePath::init() {
+void TestReceivePath::init()
+{
     m_environment.clearSettings();
     m_device = std::make_unique<SimulatedDevice>();
     QVERIFY(m_device->isValid());
@@ -59,12 +61,14 @@ void TestReceivePath::init() {
     connectDevice();
 }
 
-void TestReceivePath::cleanup() {
+void TestReceivePath::cleanup()
+{
     m_window.reset();
     m_device.reset();
 }
 
-void TestReceivePath::connectDevice() {
+void TestReceivePath::connectDevice()
+{
     const QString port = m_device->portName();
     m_window->setPortFinder([port] { return QStringList{port}; });
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
@@ -72,18 +76,21 @@ void TestReceivePath::connectDevice() {
     QVERIFY(m_hex->isEnabled());
 }
 
-void TestReceivePath::setHexMode(bool on) {
+void TestReceivePath::setHexMode(bool on)
+{
     m_hexAction->setChecked(on);
     QCOMPARE(m_hexGroup->isVisible(), on);
 }
 
-void TestReceivePath::sendAndWait(const QByteArray &bytes) {
+void TestReceivePath::sendAndWait(const QByteArray &bytes)
+{
     const int before = m_hex->data().size();
     QVERIFY(m_device->send(bytes));
     QTRY_COMPARE(m_hex->data().size(), before + bytes.size());
 }
 
-void TestReceivePath::batchReachesBothViews_data() {
+void TestReceivePath::batchReachesBothViews_data()
+{
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
 
@@ -94,7 +101,8 @@ void TestReceivePath::batchReachesBothViews_data() {
     QTest::newRow("two lines") << QByteArray("x\r\ny") << "x\ny";
 }
 
-void TestReceivePath::batchReachesBothViews() {
+void TestReceivePath::batchReachesBothViews()
+{
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
 
@@ -106,7 +114,8 @@ void TestReceivePath::batchReachesBothViews() {
     QVERIFY(log.contains("VantorTerm::readComm() : "));
 }
 
-void TestReceivePath::hiddenHexViewKeepsEveryByte() {
+void TestReceivePath::hiddenHexViewKeepsEveryByte()
+{
     setHexMode(false);
     QByteArray everyByte;
     for (int value = 0; value <= 0xFF; ++value)
@@ -125,13 +134,15 @@ void TestReceivePath::hiddenHexViewKeepsEveryByte() {
     QVERIFY(m_view->isVisible());
 }
 
-void TestReceivePath::clearScreenEmptiesBothViews_data() {
+void TestReceivePath::clearScreenEmptiesBothViews_data()
+{
     QTest::addColumn<bool>("hexMode");
     QTest::newRow("hex mode on") << true;
     QTest::newRow("hex mode off") << false;
 }
 
-void TestReceivePath::clearScreenEmptiesBothViews() {
+void TestReceivePath::clearScreenEmptiesBothViews()
+{
     QFETCH(bool, hexMode);
 
     setHexMode(hexMode);
@@ -151,7 +162,8 @@ void TestReceivePath::clearScreenEmptiesBothViews() {
     QCOMPARE(m_view->toPlainText(), QString("again"));
 }
 
-void TestReceivePath::readCommWithNothingQueuedChangesNothing() {
+void TestReceivePath::readCommWithNothingQueuedChangesNothing()
+{
     setHexMode(true);
     sendAndWait("abc\r\n");
     const QString text = m_view->toPlainText();
@@ -162,7 +174,8 @@ void TestReceivePath::readCommWithNothingQueuedChangesNothing() {
     QCOMPARE(m_view->toPlainText(), text);
 }
 
-void TestReceivePath::hexViewFollowsTheNewestBytes() {
+void TestReceivePath::hexViewFollowsTheNewestBytes()
+{
     setHexMode(true);
     QScrollBar *bar = m_hex->verticalScrollBar();
     sendAndWait(QByteArray(4096, 'h'));
@@ -174,7 +187,8 @@ void TestReceivePath::hexViewFollowsTheNewestBytes() {
     QCOMPARE(bar->value(), bar->maximum());
 }
 
-void TestReceivePath::reconnectingStartsWithEmptyViews() {
+void TestReceivePath::reconnectingStartsWithEmptyViews()
+{
     setHexMode(true);
     sendAndWait("before unplugging");
 

@@ -35,7 +35,8 @@ int writesBeforeHangUp = 0;
 QByteArray receivedBeforeHangUp;
 QtMessageHandler chainedHandler = nullptr;
 
-void hangUpDuringPaste(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+void hangUpDuringPaste(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
     if (hangUpDevice && message.contains(writeLine) && --writesBeforeHangUp == 0) {
         receivedBeforeHangUp = hangUpDevice->readAvailable();
         hangUpDevice->hangUp();
@@ -48,7 +49,8 @@ void hangUpDuringPaste(QtMsgType type, const QMessageLogContext &context, const 
 
 // What the user types, pastes or binds to F1-F12 reaching a simulated device through the real
 // main window, byte for byte and write for write.
-class TestTransmitPath : public QObject {
+class TestTransmitPath : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -83,7 +85,8 @@ private:
     OstraView *m_view = nullptr;
 };
 
-void TestTransmitPath::init() {
+void TestTransmitPath::init()
+{
     m_environment.clearSettings();
     m_device = std::make_unique<SimulatedDevice>();
     QVERIFY(m_device->isValid());
@@ -94,12 +97,14 @@ void TestTransmitPath::init() {
     connectDevice();
 }
 
-void TestTransmitPath::cleanup() {
+void TestTransmitPath::cleanup()
+{
     m_window.reset();
     m_device.reset();
 }
 
-void TestTransmitPath::connectDevice() {
+void TestTransmitPath::connectDevice()
+{
     const QString port = m_device->portName();
     m_window->setPortFinder([port] { return QStringList{port}; });
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
@@ -107,7 +112,8 @@ void TestTransmitPath::connectDevice() {
     m_window->showStatus(untouched);
 }
 
-void TestTransmitPath::bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay) {
+void TestTransmitPath::bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay)
+{
     m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
     FunctionDlg *dialog = nullptr;
     for (FunctionDlg *candidate : m_window->findChildren<FunctionDlg *>())
@@ -123,7 +129,8 @@ void TestTransmitPath::bindFunctionKeys(const QList<QPair<QString, bool>> &bindi
     m_window->showStatus(untouched);
 }
 
-QByteArray TestTransmitPath::receivedUpToSentinel() {
+QByteArray TestTransmitPath::receivedUpToSentinel()
+{
     QTest::keyClick(m_view, Qt::Key_Z);
     QByteArray received;
     QDeadlineTimer deadline(5000);
@@ -132,7 +139,8 @@ QByteArray TestTransmitPath::receivedUpToSentinel() {
     return received;
 }
 
-void TestTransmitPath::endToEndExample() {
+void TestTransmitPath::endToEndExample()
+{
     DebugLog log;
     QVERIFY(m_device->send(QByteArray("\x4F\x4B\x0D\x0A")));
     auto hex = m_window->findChild<HexView *>();
@@ -152,7 +160,8 @@ void TestTransmitPath::endToEndExample() {
     QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
 }
 
-void TestTransmitPath::typedKeySendsItsTextInOneWrite_data() {
+void TestTransmitPath::typedKeySendsItsTextInOneWrite_data()
+{
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("expected");
@@ -174,7 +183,8 @@ void TestTransmitPath::typedKeySendsItsTextInOneWrite_data() {
     QTest::newRow("F13 with text") << int(Qt::Key_F13) << "x" << QByteArray("x");
 }
 
-void TestTransmitPath::typedKeySendsItsTextInOneWrite() {
+void TestTransmitPath::typedKeySendsItsTextInOneWrite()
+{
     QFETCH(int, key);
     QFETCH(QString, text);
     QFETCH(QByteArray, expected);
@@ -189,7 +199,8 @@ void TestTransmitPath::typedKeySendsItsTextInOneWrite() {
     QVERIFY(m_view->toPlainText().isEmpty());
 }
 
-void TestTransmitPath::keyWithoutTextSendsNothing_data() {
+void TestTransmitPath::keyWithoutTextSendsNothing_data()
+{
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
 
@@ -204,7 +215,8 @@ void TestTransmitPath::keyWithoutTextSendsNothing_data() {
     QTest::newRow("F34") << int(Qt::Key_F34) << int(Qt::NoModifier);
 }
 
-void TestTransmitPath::keyWithoutTextSendsNothing() {
+void TestTransmitPath::keyWithoutTextSendsNothing()
+{
     QFETCH(int, key);
     QFETCH(int, modifiers);
 
@@ -217,7 +229,8 @@ void TestTransmitPath::keyWithoutTextSendsNothing() {
     QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
 }
 
-void TestTransmitPath::pasteSendsOneWritePerCharacter_data() {
+void TestTransmitPath::pasteSendsOneWritePerCharacter_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("expected");
 
@@ -232,7 +245,8 @@ void TestTransmitPath::pasteSendsOneWritePerCharacter_data() {
                                        << QByteArray("a\0b", 3);
 }
 
-void TestTransmitPath::pasteSendsOneWritePerCharacter() {
+void TestTransmitPath::pasteSendsOneWritePerCharacter()
+{
     QFETCH(QString, text);
     QFETCH(QByteArray, expected);
 
@@ -252,7 +266,8 @@ void TestTransmitPath::pasteSendsOneWritePerCharacter() {
     QCOMPARE(m_device->read(expected.size()), expected);
 }
 
-void TestTransmitPath::emptyPasteSendsNothing() {
+void TestTransmitPath::emptyPasteSendsNothing()
+{
     DebugLog log;
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "keyInput", Q_ARG(int, Qt::Key_F35),
                                       Q_ARG(QString, QString())));
@@ -261,7 +276,8 @@ void TestTransmitPath::emptyPasteSendsNothing() {
     QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
 }
 
-void TestTransmitPath::functionKeyIgnoresTheEventText() {
+void TestTransmitPath::functionKeyIgnoresTheEventText()
+{
     bindFunctionKeys({{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {"ATZ", false}}, 5);
     DebugLog log;
     QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key_F12, "text of the key", Qt::NoModifier);
@@ -270,7 +286,8 @@ void TestTransmitPath::functionKeyIgnoresTheEventText() {
     QCOMPARE(receivedUpToSentinel(), QByteArray("ATZz"));
 }
 
-void TestTransmitPath::emptyFunctionKeyOnlyLogs() {
+void TestTransmitPath::emptyFunctionKeyOnlyLogs()
+{
     bindFunctionKeys({{"AT", true}}, 12);
     DebugLog log;
     QTest::keyClick(m_view, Qt::Key_F3);
@@ -280,7 +297,8 @@ void TestTransmitPath::emptyFunctionKeyOnlyLogs() {
     QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
 }
 
-void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen() {
+void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen()
+{
     m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
     auto dialog = m_window->findChild<FunctionDlg *>();
     QVERIFY(dialog && dialog->isVisible());
@@ -296,7 +314,8 @@ void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen() {
     QVERIFY(dialog->isVisible());
 }
 
-void TestTransmitPath::zeroDelayStillPacesEachCharacter() {
+void TestTransmitPath::zeroDelayStillPacesEachCharacter()
+{
     bindFunctionKeys({{"AT", true}}, 0);
     QCOMPARE(m_window->delay(), 0);
     DebugLog log;
@@ -309,7 +328,8 @@ void TestTransmitPath::zeroDelayStillPacesEachCharacter() {
     QCOMPARE(receivedUpToSentinel(), QByteArray("AT\r\nxy!z"));
 }
 
-void TestTransmitPath::portVanishingMidPasteStopsThePaste() {
+void TestTransmitPath::portVanishingMidPasteStopsThePaste()
+{
     const QString text = QString(200, QLatin1Char('p'));
     DebugLog log;
     hangUpDevice = m_device.get();
@@ -333,7 +353,8 @@ void TestTransmitPath::portVanishingMidPasteStopsThePaste() {
 
 // A stored delay below 0 must not turn the bounded wait into an endless one: with a device that
 // takes nothing for a while, the paste still returns, and every byte follows once it reads.
-void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit() {
+void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit()
+{
     m_window.reset();
     QSettings("TarquelTerm", programTitle()).setValue("delay", "-1");
     m_window = std::make_unique<VantorTerm>();

@@ -4,7 +4,8 @@
 
 // The two byte encodings of the transmit path: a typed key's text in one write, and the
 // one-byte-per-character form of pastes and function-key strings.
-class TestTxEncoding : public QObject {
+class TestTxEncoding : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -14,7 +15,8 @@ private slots:
     void pacedByteOfEveryCodeUnit();
 };
 
-void TestTxEncoding::typedBytes_data() {
+void TestTxEncoding::typedBytes_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("expected");
 
@@ -33,7 +35,8 @@ void TestTxEncoding::typedBytes_data() {
     QTest::newRow("surrogate pair") << QString::fromUtf8("\xF0\x9F\x98\x80") << QByteArray("??");
 }
 
-void TestTxEncoding::typedBytes() {
+void TestTxEncoding::typedBytes()
+{
     QFETCH(QString, text);
     QFETCH(QByteArray, expected);
     const QByteArray bytes = ::typedBytes(text);
@@ -41,7 +44,8 @@ void TestTxEncoding::typedBytes() {
     QCOMPARE(bytes.size(), text.size());
 }
 
-void TestTxEncoding::typedBytesKeepsEveryLatin1Value() {
+void TestTxEncoding::typedBytesKeepsEveryLatin1Value()
+{
     QString text;
     QByteArray expected;
     for (int value = 0; value <= 0xFF; ++value) {
@@ -51,7 +55,8 @@ void TestTxEncoding::typedBytesKeepsEveryLatin1Value() {
     QCOMPARE(::typedBytes(text), expected);
 }
 
-void TestTxEncoding::pacedByteOfEveryCodeUnit() {
+void TestTxEncoding::pacedByteOfEveryCodeUnit()
+{
     for (int value = 0; value <= 0xFFFF; ++value) {
         const char expected = value <= 0xFF ? char(value) : '\0';
         if (pacedByte(QChar(value)) != expected)
