@@ -62,6 +62,7 @@ void HexView::appendData(const QByteArray &data)
 void HexView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
+    painter.setFont(m_font);
     painter.setPen(palette().color(QPalette::Text));
     const HexLayout layout(m_data.firstOffset(), m_data.size());
     const qint64 firstRow = verticalScrollBar()->value();
@@ -102,7 +103,13 @@ void HexView::changeEvent(QEvent *event)
 
 void HexView::updateMetrics()
 {
-    const QFontMetrics metrics(font());
+    // The widget's font, but where its family is missing (the window asks for Lucida Console,
+    // which Linux seldom has) the fallback should be a fixed-pitch font, so the columns stay
+    // narrow and straight.
+    m_font = font();
+    m_font.setStyleHint(QFont::TypeWriter);
+    m_font.setFixedPitch(true);
+    const QFontMetrics metrics(m_font);
     m_lineHeight = qMax(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
     m_digitWidth = 1;
@@ -140,8 +147,14 @@ void HexView::updateScrollBars()
     const HexLayout layout(m_data.firstOffset(), m_data.size());
     const int rows = int(layout.rowCount());
     const int pageRows = visibleRows();
-    verticalScrollBar()->setPageStep(pageRows);
-    verticalScrollBar()->setRange(0, qMax(0, rows - pageRows));
+    // A view that shows the newest rows keeps showing them when it is resized or shown again
+    // (hex mode switched on), instead of stopping where a hidden view's size left it.
+    QScrollBar *bar = verticalScrollBar();
+    const bool followsEnd = bar->value() == bar->maximum();
+    bar->setPageStep(pageRows);
+    bar->setRange(0, qMax(0, rows - pageRows));
+    if (followsEnd)
+        bar->setValue(bar->maximum());
 
     const int width = rowWidth(layout);
     horizontalScrollBar()->setSingleStep(m_digitWidth);

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
+#include <QFont>
 
 class HexLayout;
 class RepaintPacer;
@@ -40,6 +41,7 @@ private:
     HexBuffer m_data;
     RepaintPacer *m_pacer = nullptr;
     bool m_readOnly = false;
+    QFont m_font;
     // Font measures, taken again only when the font changes.
     // Offsets and hex digits sit in cells of the widest hex digit, the characters in cells of
     // the widest printable character, so that a proportional font keeps its columns too.

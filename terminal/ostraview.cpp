@@ -43,6 +43,15 @@ OstraView::OstraView(QWidget *parent)
     document()->setDefaultTextOption(option);
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
+    // opening the hex pane below it) and the lines wrap anew; a user who scrolled up stays put.
+    QScrollBar *bar = verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_followsEnd = value == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_followsEnd)
+            bar->setValue(maximum);
+    });
 }
 
 OstraView::~OstraView() = default;

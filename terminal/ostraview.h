@@ -47,6 +47,7 @@ private:
     bool viewportEvent(QEvent *event) override;
 
     RepaintPacer *m_pacer = nullptr;
+    bool m_followsEnd = true;
 
     QFont m_viewFont;
     QColor m_fontColor;

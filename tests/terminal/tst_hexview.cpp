@@ -17,6 +17,7 @@ private slots:
     void rowsLaidOut();
     void paintsOnlyRowsWithBytes();
     void scrollsToNewestRows();
+    void newestRowsStayInSightWhenResized();
     void fontChangeRelaysRows();
 
 private:
@@ -156,6 +157,28 @@ void TestHexView::scrollsToNewestRows()
     // Scrolled to the top, the first row shows offset 0 and the page is full.
     bar->setValue(0);
     QCOMPARE(inkedRows(view, lineHeight, page).count(true), page);
+}
+
+void TestHexView::newestRowsStayInSightWhenResized()
+{
+    // Filled while hidden at one size, then shown smaller, as the hex pane is when hex mode is
+    // switched on after data has arrived.
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 400);
+    view.setData(QByteArray(16 * 100, 'q'));
+    QScrollBar *bar = view.verticalScrollBar();
+    bar->setValue(bar->maximum());
+    view.resize(700, 150);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(bar->value() + bar->pageStep(), 100);
+
+    // Scrolled up by the user, a resize leaves the rows where they are.
+    bar->setValue(10);
+    view.resize(700, 120);
+    QCOMPARE(bar->value(), 10);
 }
 
 void TestHexView::fontChangeRelaysRows()

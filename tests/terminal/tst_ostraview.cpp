@@ -33,6 +33,7 @@ private slots:
     void largeBatchShowsAsIfInsertedWhole_data();
     void largeBatchShowsAsIfInsertedWhole();
     void followsNewestText();
+    void keepsNewestLineInSightWhenShrunk();
     void keyPressIsReported_data();
     void keyPressIsReported();
     void tabKeepsFocus();
@@ -276,6 +277,30 @@ void TestOstraView::followsNewestText()
         QVERIFY(cursor.bottom() < view.viewport()->height());
         QVERIFY(bar->value() > bar->maximum() - cursor.height());
     }
+}
+
+void TestOstraView::keepsNewestLineInSightWhenShrunk()
+{
+    OstraView view;
+    view.resize(300, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QByteArray text;
+    for (int n = 0; n < 100; ++n)
+        text += "line " + QByteArray::number(n) + "\n";
+    view.displayBytes(text + "prompt>");
+    QScrollBar *bar = view.verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+
+    // As when the hex pane opens below the text pane.
+    view.resize(300, 150);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(view.cursorRect().bottom() < view.viewport()->height());
+
+    // A user who scrolled up to read stays where they are.
+    bar->setValue(0);
+    view.resize(300, 120);
+    QCOMPARE(bar->value(), 0);
 }
 
 // Counts the key presses that travel on from the view to its parent.
