@@ -18,6 +18,18 @@ QString functionKeyName(int number)
     return QStringLiteral("F%1").arg(number);
 }
 
+// A colour stored by name; an empty name gives the fallback, a name that is no colour gives an
+// invalid colour, which the view knows how to treat.
+QColor colorSetting(const QSettings &settings, const QString &key, const char *fallback)
+{
+    QString name = settings.value(key).toString();
+    if (name.isEmpty())
+        name = QLatin1String(fallback);
+    QColor color;
+    color.setNamedColor(name);
+    return color;
+}
+
 } // namespace
 
 void VantorTerm::loadSettings()
@@ -59,19 +71,8 @@ void VantorTerm::loadSettings()
     font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
     view->setViewFont(font);
 
-    QString fontColorName = settings.value(QStringLiteral("fontcolor")).toString();
-    if (fontColorName.isEmpty())
-        fontColorName = QStringLiteral("#FFFFFF");
-    QColor fontColor;
-    fontColor.setNamedColor(fontColorName);
-    view->setFontColor(fontColor);
-
-    QString backColorName = settings.value(QStringLiteral("backcolor")).toString();
-    if (backColorName.isEmpty())
-        backColorName = QStringLiteral("#438865");
-    QColor backColor;
-    backColor.setNamedColor(backColorName);
-    view->setBackColor(backColor);
+    view->setFontColor(colorSetting(settings, QStringLiteral("fontcolor"), "#FFFFFF"));
+    view->setBackColor(colorSetting(settings, QStringLiteral("backcolor"), "#438865"));
 
     m_functionKeys.clear();
     for (int n = 1; n <= functionKeyCount; ++n) {

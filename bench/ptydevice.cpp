@@ -1,27 +1,19 @@
 #include "ptydevice.h"
 
+#include "support/rawpty.h"
+
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyDevice::PtyDevice()
 {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = m_slave = -1;
-        return;
-    }
-    // Raw from the start, so that nothing is echoed or cooked before the terminal opens it.
-    termios settings{};
-    tcgetattr(m_slave, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(m_slave, TCSANOW, &settings);
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_portName = QString::fromLocal8Bit(name);
+    const RawPty pty = openRawPty();
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_portName = pty.portName;
 }
 
 PtyDevice::~PtyDevice()

@@ -1,31 +1,21 @@
 #include "simulateddevice.h"
 
+#include "rawpty.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 SimulatedDevice::SimulatedDevice()
 {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = m_slave = -1;
-        return;
-    }
-    // Raw from the start, so that nothing sent before the program opens the port is echoed or
-    // cooked. The slave end stays open here so that the master never reads a hang-up while the
-    // program has the port closed.
-    termios settings{};
-    tcgetattr(m_slave, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(m_slave, TCSANOW, &settings);
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_portName = QString::fromLocal8Bit(name);
+    const RawPty pty = openRawPty();
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_portName = pty.portName;
 }
 
 SimulatedDevice::~SimulatedDevice()
