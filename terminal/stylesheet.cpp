@@ -18,7 +18,10 @@ QString viewStyleSheet(const QFont &font, const QColor &fontColor, const QColor 
     // Only a true italic is named; an oblique face is left to the family's upright default.
     if (font.style() == QFont::StyleItalic)
         sheet += QStringLiteral("italic ");
-    sheet += QString::number(font.weight()) + QLatin1Char(' ');
+    // The style-sheet parser reads a number on the CSS scale (400 normal, 700 bold) and divides
+    // it by eight into the toolkit's scale; the toolkit's own 50 would come out as 6, so a bold
+    // font would never show bold. Written on the CSS scale, every weight reads back exactly.
+    sheet += QString::number(font.weight() * 8) + QLatin1Char(' ');
     sheet += QString::number(font.pointSize()) + QStringLiteral("pt ");
     sheet += QLatin1Char('"') + font.family() + QStringLiteral("\";");
     sheet += QStringLiteral("color:") + rgbText(fontColor) + QLatin1Char(';');

@@ -82,7 +82,7 @@ void TestSettings::firstRunGivesDefaults()
     QCOMPARE(view->fontColor(), QColor(0xFF, 0xFF, 0xFF));
     QCOMPARE(view->backColor(), QColor(0x43, 0x88, 0x65));
     QCOMPARE(view->styleSheet(),
-             QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+             QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
                             "background-color:rgb(67,136,101); }"));
 
     QCOMPARE(window.functionKeys().size(), 12);

@@ -42,6 +42,7 @@ private slots:
     void dropsDoNothing();
     void constructionLook();
     void setters();
+    void showsTheFontItIsGiven();
     void invalidBackgroundShowsBlack();
     void backgroundInsideAWindow();
     void colourDialogs();
@@ -476,13 +477,13 @@ void TestOstraView::setters()
 {
     OstraView view;
     const QString firstRun
-        = QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+        = QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
                          "background-color:rgb(67,136,101); }");
     // The start-up order: each call rebuilds the sheet from all three values.
     QFont font(QStringLiteral("Courier New"), 10, 50);
     view.setViewFont(font);
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+             QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
                             "background-color:rgb(43,88,65); }"));
     view.setFontColor(QColor(QStringLiteral("#FFFFFF")));
     view.setBackColor(QColor(QStringLiteral("#438865")));
@@ -498,13 +499,30 @@ void TestOstraView::setters()
     view.setViewFont(italic);
     view.setFontColor(Qt::black);
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(67,136,101); }"));
     QCOMPARE(view.viewFont(), italic);
     view.setBackColor(QColor(1, 2, 3));
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(1,2,3); }"));
+}
+
+void TestOstraView::showsTheFontItIsGiven()
+{
+    // The font the view actually draws with is what the toolkit makes of the style sheet.
+    OstraView view;
+    view.show();
+    for (const int weight :
+         {int(QFont::Light), int(QFont::Normal), int(QFont::DemiBold), int(QFont::Bold), 99}) {
+        QFont chosen(QStringLiteral("DejaVu Sans Mono"), 13, weight, weight == QFont::Bold);
+        view.setViewFont(chosen);
+        view.ensurePolished();
+        QCOMPARE(view.font().weight(), weight);
+        QCOMPARE(view.font().pointSize(), 13);
+        QCOMPARE(view.font().italic(), weight == QFont::Bold);
+        QCOMPARE(view.document()->defaultFont().weight(), weight);
+    }
 }
 
 void TestOstraView::invalidBackgroundShowsBlack()

@@ -32,41 +32,41 @@ void TestStyleSheet::sheet_data()
     const QColor green(0x43, 0x88, 0x65);
     QTest::newRow("first-run look")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor(255, 255, 255) << green
-        << "QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+        << "QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
            "background-color:rgb(67,136,101); }";
     QTest::newRow("italic bold")
         << makeFont("Lucida Console", 12, QFont::Bold, QFont::StyleItalic) << QColor(0, 0, 0)
         << green
-        << "QTextEdit { font:italic 75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+        << "QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
            "background-color:rgb(67,136,101); }";
     QTest::newRow("oblique is not italic")
         << makeFont("Lucida Console", 12, QFont::Bold, QFont::StyleOblique) << QColor(0, 0, 0)
         << green
-        << "QTextEdit { font:75 12pt \"Lucida Console\";color:rgb(0,0,0);"
+        << "QTextEdit { font:600 12pt \"Lucida Console\";color:rgb(0,0,0);"
            "background-color:rgb(67,136,101); }";
     QTest::newRow("family with blanks kept as it is")
         << makeFont("DejaVu Sans  Mono Book", 9, QFont::Light, QFont::StyleNormal)
         << QColor(1, 2, 3) << QColor(250, 128, 7)
-        << "QTextEdit { font:25 9pt \"DejaVu Sans  Mono Book\";color:rgb(1,2,3);"
+        << "QTextEdit { font:200 9pt \"DejaVu Sans  Mono Book\";color:rgb(1,2,3);"
            "background-color:rgb(250,128,7); }";
     QTest::newRow("alpha is not written")
         << makeFont("Mono", 100, 99, QFont::StyleNormal) << QColor(10, 20, 30, 40)
         << QColor(200, 100, 0, 0)
-        << "QTextEdit { font:99 100pt \"Mono\";color:rgb(10,20,30);"
+        << "QTextEdit { font:792 100pt \"Mono\";color:rgb(10,20,30);"
            "background-color:rgb(200,100,0); }";
     QTest::newRow("invalid background is black")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor(255, 255, 255)
         << QColor("no such colour")
-        << "QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+        << "QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
            "background-color:rgb(0,0,0); }";
     QTest::newRow("default-constructed background is black")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor(255, 255, 255) << QColor()
-        << "QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,255,255);"
+        << "QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
            "background-color:rgb(0,0,0); }";
     QTest::newRow("colour given as HSV")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor::fromHsv(0, 255, 255)
         << QColor::fromHsv(240, 255, 128)
-        << "QTextEdit { font:50 10pt \"Courier New\";color:rgb(255,0,0);"
+        << "QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,0,0);"
            "background-color:rgb(0,0,128); }";
 }
 
