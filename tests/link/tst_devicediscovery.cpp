@@ -243,8 +243,8 @@ void DeviceDiscoveryTest::matchingDevices_data()
     const auto onLinux = PortNameSource::RegistryPortName;
 
     // Each device is {registry port name, friendly name, hardware IDs...}.
-    QTest::newRow("spec device") << QStringList{"COM5", "USB Serial Device (COM5)", id} << onWindows
-                                 << "COM5";
+    QTest::newRow("typical device")
+        << QStringList{"COM5", "USB Serial Device (COM5)", id} << onWindows << "COM5";
     QTest::newRow("port from the friendly name, not the registry")
         << QStringList{"COM9", "USB Serial Device (COM5)", id} << onWindows << "COM5";
     QTest::newRow("00DF") << QStringList{"COM5", "Dev (COM5)", "USB\\VID_04D8&PID_00DF"}
