@@ -1,28 +1,13 @@
 #include "ptydevice.h"
 
-#include "support/rawpty.h"
-
 #include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
-
-PtyDevice::PtyDevice()
-{
-    const RawPty pty = openRawPty();
-    m_master = pty.master;
-    m_slave = pty.slave;
-    m_portName = pty.portName;
-}
 
 PtyDevice::~PtyDevice()
 {
     stop();
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
 }
 
 void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs)
@@ -79,14 +64,14 @@ void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs)
         qint64 done = 0;
         while (done < size && !m_stop) {
             const ssize_t n
-                = ::write(m_master, doubled.constData() + offset + done, size_t(size - done));
+                = ::write(m_pty.master(), doubled.constData() + offset + done, size_t(size - done));
             if (n > 0) {
                 done += n;
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 m_stop = true;
             } else {
                 // The pty is full until the terminal reads; look again for a stop now and then.
-                pollfd writable{m_master, POLLOUT, 0};
+                pollfd writable{m_pty.master(), POLLOUT, 0};
                 poll(&writable, 1, 100);
             }
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/rawpty.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,13 +14,13 @@
 class PtyDevice
 {
 public:
-    PtyDevice();
+    PtyDevice() = default;
     ~PtyDevice();
     PtyDevice(const PtyDevice &) = delete;
     PtyDevice &operator=(const PtyDevice &) = delete;
 
-    bool isValid() const { return m_master >= 0; }
-    QString portName() const { return m_portName; }
+    bool isValid() const { return m_pty.master() >= 0; }
+    QString portName() const { return m_pty.portName(); }
 
     // Sends total bytes, cycling through pattern, in writes of up to chunk bytes; with
     // intervalUs > 0 one chunk per interval, otherwise as fast as the terminal takes them.
@@ -34,9 +36,7 @@ public:
 private:
     void run(QByteArray pattern, qint64 total, int chunk, int intervalUs);
 
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_portName;
+    RawPty m_pty;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_finished{false};

@@ -8,7 +8,6 @@
 #include "terminal/ostraview.h"
 
 #include <QDebug>
-#include <QSerialPort>
 
 void VantorTerm::setPortFinder(PortFinder finder)
 {
@@ -89,9 +88,8 @@ bool VantorTerm::openDevicePort(const QStringList &ports)
         return true;
     }
 
-    // The channel's port knows why; ask it before the channel goes.
-    const auto port = serialPort->findChild<QSerialPort *>();
-    m_openFailure = name + QStringLiteral(": ") + (port ? port->errorString() : QString());
+    // The channel knows why; ask it before it goes.
+    m_openFailure = name + QStringLiteral(": ") + serialPort->errorString();
     serialPort->closePort();
     delete serialPort;
     serialPort = nullptr;

@@ -151,12 +151,10 @@ QStringList findWindowsDevicePorts(const DeviceClassLister &listClass)
             = listClass(classIndex);
         if (!records)
             break;
-        for (const WindowsDevices::DeviceRecord &record : *records) {
-            const QString port
-                = tarquelPortName(deviceAttributes(record), PortNameSource::FriendlyName);
-            if (!port.isEmpty())
-                ports.append(port);
-        }
+        QList<DeviceAttributes> devices;
+        for (const WindowsDevices::DeviceRecord &record : *records)
+            devices.append(deviceAttributes(record));
+        ports += tarquelPorts(devices, PortNameSource::FriendlyName);
     }
     return ports;
 }

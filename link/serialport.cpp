@@ -189,6 +189,11 @@ QString SerialPort::portName() const
     return currentPortName;
 }
 
+QString SerialPort::errorString() const
+{
+    return serial->errorString();
+}
+
 void SerialPort::readData()
 {
     const QByteArray bytes = serial->readAll();

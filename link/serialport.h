@@ -28,6 +28,8 @@ public:
     bool writeData(const QByteArray &data);
     void waitForBytesWritten(int msecs);
     QString portName() const;
+    // Why the last open or the port itself failed, in the serial library's words.
+    QString errorString() const;
 
     // Every received byte, oldest at the front; drained by the main window.
     std::deque<char> receivedBytes;

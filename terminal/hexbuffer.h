@@ -27,7 +27,6 @@ public:
     void append(const QByteArray &data);
 
 private:
-    void dropOldest(qint64 incoming);
     void reserveFor(qint64 total);
 
     QByteArray m_bytes;

@@ -28,23 +28,6 @@ QStringList entryNames(const QList<QAction *> &actions)
     return names;
 }
 
-// Runs when the next modal box is up: hands it to inspect, then closes it.
-void whenModalBoxOpens(std::function<void(QMessageBox *)> inspect)
-{
-    auto poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
-        auto box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        inspect(box);
-        box->accept();
-    });
-    poll->start();
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -219,14 +202,17 @@ void TestMainWindow::aboutBox()
     window.show();
     QString title;
     QString text;
-    whenModalBoxOpens([&](QMessageBox *box) {
+    QWidget *parent = nullptr;
+    whenDialogOpens<QMessageBox>([&](QMessageBox *box) {
         title = box->windowTitle();
         text = box->text();
-        QCOMPARE(box->parentWidget(), &window);
+        parent = box->parentWidget();
+        box->accept();
     });
     window.findChild<QAction *>("actionAbout_This_Program")->trigger();
     QCOMPARE(title, QStringLiteral("About "));
     QCOMPARE(text, QStringLiteral("<p>Tarquel's Terminal V3.00</p><p>by Brannow</p>"));
+    QCOMPARE(parent, &window);
 }
 
 void TestMainWindow::toolbarToggleHidesOnlyTheToolBar()

@@ -1,38 +1,21 @@
 #include "simulateddevice.h"
 
-#include "rawpty.h"
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
-
-SimulatedDevice::SimulatedDevice()
-{
-    const RawPty pty = openRawPty();
-    m_master = pty.master;
-    m_slave = pty.slave;
-    m_portName = pty.portName;
-}
-
-SimulatedDevice::~SimulatedDevice()
-{
-    hangUp();
-    if (m_slave >= 0)
-        ::close(m_slave);
-}
 
 bool SimulatedDevice::send(const QByteArray &bytes)
 {
-    if (m_master < 0)
+    if (m_pty.master() < 0)
         return false;
     qint64 done = 0;
     QDeadlineTimer deadline(5000);
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t n
+            = ::write(m_pty.master(), bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -50,11 +33,11 @@ bool SimulatedDevice::send(const QByteArray &bytes)
 QByteArray SimulatedDevice::readAvailable()
 {
     QByteArray result;
-    if (m_master < 0)
+    if (m_pty.master() < 0)
         return result;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t n = ::read(m_pty.master(), buffer, sizeof buffer);
         if (n <= 0)
             break;
         result.append(buffer, int(n));
@@ -74,12 +57,4 @@ QByteArray SimulatedDevice::read(int count, int timeoutMs)
         QThread::msleep(1);
     }
     return result;
-}
-
-void SimulatedDevice::hangUp()
-{
-    if (m_master >= 0) {
-        ::close(m_master);
-        m_master = -1;
-    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rawpty.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,13 +11,8 @@
 class SimulatedDevice
 {
 public:
-    SimulatedDevice();
-    ~SimulatedDevice();
-    SimulatedDevice(const SimulatedDevice &) = delete;
-    SimulatedDevice &operator=(const SimulatedDevice &) = delete;
-
-    bool isValid() const { return m_master >= 0; }
-    QString portName() const { return m_portName; }
+    bool isValid() const { return m_pty.master() >= 0; }
+    QString portName() const { return m_pty.portName(); }
 
     // Writes all of bytes towards the program; false when the pty refused them.
     bool send(const QByteArray &bytes);
@@ -28,10 +25,8 @@ public:
     QByteArray readAvailable();
 
     // Closes the device side: the program's port sees a hang-up, as when a device is unplugged.
-    void hangUp();
+    void hangUp() { m_pty.closeMaster(); }
 
 private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_portName;
+    RawPty m_pty;
 };

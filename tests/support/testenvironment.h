@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <functional>
 
@@ -34,3 +36,19 @@ public:
     int count(const QString &text) const;
     void clear();
 };
+
+// Runs action once a modal dialog of type Dialog has opened; QTest cannot reach it otherwise,
+// since the dialog runs its own event loop inside the slot under test.
+template <typename Dialog, typename Action>
+void whenDialogOpens(Action action)
+{
+    auto timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
+        if (auto dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(dialog);
+        }
+    });
+    timer->start(10);
+}

@@ -85,22 +85,6 @@ QString shown(const OstraView &view)
     return lines(view).join(QLatin1Char('\n'));
 }
 
-// Runs action once a modal dialog of type Dialog has opened; QTest cannot reach it otherwise,
-// since the dialog runs its own event loop inside the slot under test.
-template <typename Dialog, typename Action>
-void whenDialogOpens(Action action)
-{
-    auto timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
-        if (auto dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            action(dialog);
-        }
-    });
-    timer->start(10);
-}
-
 } // namespace
 
 void TestOstraView::displayBytes_data()
