@@ -1,5 +1,7 @@
 #include "terminal/stylesheet.h"
 
+#include <QFontInfo>
+#include <QTextEdit>
 #include <QtTest>
 
 // The style-sheet text of the terminal view, built from its font and two colours.
@@ -10,6 +12,9 @@ class TestStyleSheet : public QObject
 private slots:
     void sheet_data();
     void sheet();
+    void storedTextCannotBreakTheSheet_data();
+    void storedTextCannotBreakTheSheet();
+    void missingFamilyFallsBackToFixedPitch();
 };
 
 static QFont makeFont(const QString &family, int pointSize, int weight, QFont::Style style)
@@ -54,6 +59,12 @@ void TestStyleSheet::sheet_data()
         << QColor(200, 100, 0, 0)
         << "QTextEdit { font:792 100pt \"Mono\";color:rgb(10,20,30);"
            "background-color:rgb(200,100,0); }";
+    QTest::newRow("size too large to show a character")
+        << makeFont("Mono", 100000, 50, QFont::StyleNormal) << QColor(1, 2, 3) << QColor(4, 5, 6)
+        << "QTextEdit { font:400 144pt \"Mono\";color:rgb(1,2,3);background-color:rgb(4,5,6); }";
+    QTest::newRow("size too small to read")
+        << makeFont("Mono", 1, 50, QFont::StyleNormal) << QColor(1, 2, 3) << QColor(4, 5, 6)
+        << "QTextEdit { font:400 6pt \"Mono\";color:rgb(1,2,3);background-color:rgb(4,5,6); }";
     QTest::newRow("invalid background is black")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor(255, 255, 255)
         << QColor("no such colour")
@@ -77,6 +88,47 @@ void TestStyleSheet::sheet()
     QFETCH(QColor, backColor);
     QFETCH(QString, expected);
     QCOMPARE(viewStyleSheet(font, fontColor, backColor), expected);
+}
+
+// Whatever a stored family holds, the sheet stays one rule: the colours still apply, and the
+// family the view asks for is the stored one without what cannot be quoted.
+void TestStyleSheet::storedTextCannotBreakTheSheet_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("quotes and a rule of its own") << "x\";color:rgb(0,255,0);} QWidget { font:\"y"
+                                                  << "x\";color:rgb(0,255,0);} QWidget { font:\"y";
+    QTest::newRow("backslashes") << "A\\B\\"
+                                 << "AB";
+    QTest::newRow("backslash before hex digits") << "Mono\\1b"
+                                                 << "Mono1b";
+    QTest::newRow("NUL and line break") << QString::fromLatin1("Mo\0no\nX", 7) << "MonoX";
+    QTest::newRow("comment opener") << "/* Mono"
+                                    << "/* Mono";
+}
+
+void TestStyleSheet::storedTextCannotBreakTheSheet()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, shown);
+    QTextEdit edit;
+    edit.setStyleSheet(viewStyleSheet(makeFont(family, 10, 50, QFont::StyleNormal),
+                                      QColor(255, 0, 0), QColor(1, 2, 3)));
+    edit.ensurePolished();
+    QCOMPARE(edit.font().family(), shown);
+    QCOMPARE(edit.palette().color(QPalette::Text), QColor(255, 0, 0));
+    QCOMPARE(edit.palette().color(QPalette::Base), QColor(1, 2, 3));
+}
+
+void TestStyleSheet::missingFamilyFallsBackToFixedPitch()
+{
+    QTextEdit edit;
+    edit.setFont(withFixedPitchFallback(edit.font()));
+    const QFont missing = makeFont("No Such Family Here", 10, 50, QFont::StyleNormal);
+    edit.setStyleSheet(viewStyleSheet(missing, Qt::white, Qt::black));
+    edit.ensurePolished();
+    QCOMPARE(edit.font().family(), missing.family());
+    QVERIFY(QFontInfo(edit.font()).fixedPitch());
 }
 
 QTEST_MAIN(TestStyleSheet)
