@@ -3,9 +3,43 @@
 #include "app/vantorterm.h"
 #include "terminal/ostraview.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSaveFile>
+#include <QTextDocument>
+
+namespace {
+
+// The view's text with a line break for each break between lines, and every other character as
+// it was received. The toolkit's plain-text export would turn a received 0xA0 (no-break space)
+// into a blank.
+QString plainCapture(const QTextDocument &document)
+{
+    QString text = document.toRawText();
+    for (QChar &character : text) {
+        const ushort code = character.unicode();
+        if (code == QChar::ParagraphSeparator || code == QChar::LineSeparator || code == 0xfdd0
+            || code == 0xfdd1)
+            character = QLatin1Char('\n');
+    }
+    return text;
+}
+
+// The toolkit's HTML export declares no character set (or UTF-8, in newer versions), but the
+// file is written as Latin-1: say so, or a browser shows é as two odd characters.
+QString latin1Html(QString html)
+{
+    html.remove(QStringLiteral("<meta charset=\"utf-8\" />"));
+    const QString head = QStringLiteral("<head>");
+    const int at = html.indexOf(head);
+    const QString declaration = QStringLiteral(
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\" />");
+    if (at >= 0)
+        html.insert(at + head.size(), declaration);
+    return html;
+}
+
+} // namespace
 
 void VantorTerm::setCaptureFileNamePrompt(FileNamePrompt prompt)
 {
@@ -23,20 +57,35 @@ void VantorTerm::saveCapture()
         return;
 
     // Taken after the dialog has closed, so data received meanwhile is part of the capture.
-    const QString content
-        = fileName.contains(QLatin1String(".html")) ? view->toHtml() : view->toPlainText();
-    QFile file(fileName);
+    const QString content = fileName.contains(QLatin1String(".html"))
+                                ? latin1Html(view->toHtml())
+                                : plainCapture(*view->document());
+    // Written beside the old file and put in its place only once complete, so that a full disk
+    // or an I/O error leaves an existing capture as it was.
+    QSaveFile file(fileName);
+    const QString cause = QStringLiteral(" (%1: %2)");
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QMessageBox::critical(this, tr("save capture file Error!"), tr("Can't Open File"));
+        QMessageBox::critical(this, tr("save capture file Error!"),
+                              tr("Can't Open File") + cause.arg(fileName, file.errorString()));
         return;
     }
     const QByteArray bytes = content.toLatin1();
-    // A full disk shows only when the buffered bytes are flushed, so check the flush and the
-    // close too: a capture must never be lost silently.
-    bool written = file.write(bytes) == bytes.size();
-    written = file.flush() && written;
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    if (!written)
-        QMessageBox::critical(this, tr("save capture file Error!"), tr("Can't Write File"));
+    // A short write says nothing; writing on makes the system say why. Flushed before the
+    // commit, which would report a failed write only as an unknown error.
+    qint64 done = 0;
+    for (qint64 count = 0; done < bytes.size(); done += count) {
+        count = file.write(bytes.constData() + done, bytes.size() - done);
+        if (count <= 0)
+            break;
+    }
+    bool written = done == bytes.size() && file.flush();
+    QString why = file.errorString();
+    if (written) {
+        written = file.commit();
+        why = file.errorString();
+    }
+    if (!written) {
+        QMessageBox::critical(this, tr("save capture file Error!"),
+                              tr("Can't Write File") + cause.arg(fileName, why));
+    }
 }

@@ -2,7 +2,9 @@
 // user is told when the file cannot be written.
 
 #include "app/vantorterm.h"
+#include "support/simulateddevice.h"
 #include "support/testenvironment.h"
+#include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
 #include <QApplication>
@@ -10,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -53,6 +58,7 @@ private slots:
     void emptyViewGivesEmptyTextFile();
     void replacesAnExistingFile();
     void charactersBeyondLatin1BecomeQuestionMarks();
+    void plainCaptureHoldsEveryByteShown();
     void cancelWritesNothing();
     void unopenableFileIsReported();
     void failedWriteIsReported();
@@ -90,17 +96,19 @@ void TestCapture::formatFollowsTheName()
     QTemporaryDir folder;
     VantorTerm window;
     auto view = window.findChild<OstraView *>();
-    view->setPlainText(QStringLiteral("AT\nOK <ready> & done"));
+    view->setPlainText(QString::fromLatin1("AT\nOK <ready> & done caf\xe9"));
 
     const QString path = folder.filePath(name);
     QCOMPARE(save(window, path), QStringList());
     QVERIFY2(QFile::exists(path), "no suffix is added to the chosen name");
     const QByteArray content = fileContent(path);
     if (html) {
-        QCOMPARE(content, view->toHtml().toLatin1());
-        QVERIFY(content.contains("&lt;ready&gt; &amp; done"));
+        QVERIFY(content.contains("<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                 "charset=ISO-8859-1\" />"));
+        QVERIFY(!content.contains("utf-8"));
+        QVERIFY(content.contains("&lt;ready&gt; &amp; done caf\xe9"));
     } else {
-        QCOMPARE(content, QByteArray("AT\nOK <ready> & done"));
+        QCOMPARE(content, QByteArray("AT\nOK <ready> & done caf\xe9"));
     }
 }
 
@@ -139,6 +147,29 @@ void TestCapture::charactersBeyondLatin1BecomeQuestionMarks()
     QCOMPARE(fileContent(path), QByteArray("caf\xe9 ?5"));
 }
 
+void TestCapture::plainCaptureHoldsEveryByteShown()
+{
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    VantorTerm window;
+    const QString port = device.portName();
+    window.setPortFinder([port] { return QStringList{port}; });
+    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    QByteArray everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte.append(char(value));
+    QVERIFY(device.send(everyByte));
+    QTRY_COMPARE(window.findChild<HexView *>()->data().size(), 256);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("bytes.log");
+    QCOMPARE(save(window, path), QStringList());
+    // What the view shows of them: NUL and CR dropped, BS taking back the BEL before it.
+    QByteArray shown = everyByte;
+    shown.remove(0x0d, 1).remove(0x07, 2).remove(0, 1);
+    QCOMPARE(fileContent(path), shown);
+}
+
 void TestCapture::cancelWritesNothing()
 {
     QTemporaryDir folder;
@@ -154,21 +185,42 @@ void TestCapture::unopenableFileIsReported()
     VantorTerm window;
     window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
     const QString path = folder.filePath("no/such/folder/capture.log");
-    QCOMPARE(save(window, path),
-             QStringList{QStringLiteral("save capture file Error!/Can't Open File")});
+    const QStringList boxes = save(window, path);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first(), QStringLiteral("save capture file Error!/Can't Open File (") + path
+                                + QStringLiteral(": No such file or directory)"));
     QVERIFY(!QFile::exists(path));
     QCOMPARE(window.findChild<OstraView *>()->toPlainText(), QStringLiteral("data"));
 }
 
 void TestCapture::failedWriteIsReported()
 {
-    // /dev/full opens fine and fails every write with "no space left", as a full disk does.
-    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
-        QSKIP("this system has no writable /dev/full");
+    QTemporaryDir folder;
+    const QString path = folder.filePath("old.log");
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the capture of yesterday");
+    }
     VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QStringLiteral("a capture that is lost"));
-    QCOMPARE(save(window, QStringLiteral("/dev/full")),
-             QStringList{QStringLiteral("save capture file Error!/Can't Write File")});
+    window.findChild<OstraView *>()->setPlainText(QString(100000, QLatin1Char('x')));
+
+    // Files of this process may not grow past 4 KB, so the new capture fails half-way, as on a
+    // full disk.
+    rlimit before{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const QStringList boxes = save(window, path);
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(boxes, QStringList{QStringLiteral("save capture file Error!/Can't Write File (") + path
+                                + QStringLiteral(": File too large)")});
+    QCOMPARE(fileContent(path), QByteArray("the capture of yesterday"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.log"});
 }
 
 QTEST_MAIN(TestCapture)
