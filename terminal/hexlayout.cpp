@@ -38,6 +38,16 @@ int HexLayout::charCell(int column) const
     return hexCell(bytesPerRow - 1) + 4 + column;
 }
 
+int HexLayout::columnAtCell(int cell) const
+{
+    if (cell >= charCell(0))
+        return qMin(cell - charCell(0), bytesPerRow - 1);
+    int column = bytesPerRow - 1;
+    while (column > 0 && cell < hexCell(column))
+        --column;
+    return column;
+}
+
 QChar HexLayout::displayChar(uchar byte)
 {
     return byte >= 0x20 && byte < 0x7f ? QChar(QLatin1Char(char(byte))) : QLatin1Char('.');

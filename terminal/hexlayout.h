@@ -34,6 +34,9 @@ public:
     int hexCell(int column) const;
     int charCell(int column) const;
     int cellsPerRow() const { return charCell(bytesPerRow); }
+    // The column a pointer at a cell means: a byte's hex digits and the blank after them, or its
+    // character; cells left of the first byte mean the first, cells right of the last the last.
+    int columnAtCell(int cell) const;
 
     // How a byte looks in the character column: printable ASCII as itself, everything else '.'.
     static QChar displayChar(uchar byte);

@@ -3,10 +3,17 @@
 #include "hexlayout.h"
 #include "repaintpacer.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScrollBar>
 
 namespace {
@@ -44,6 +51,7 @@ QByteArray HexView::data() const
 
 void HexView::setData(const QByteArray &data)
 {
+    m_selectionAnchor = m_selectionEnd = -1;
     m_data.setData(data);
     updateScrollBars();
     viewport()->update();
@@ -59,29 +67,81 @@ void HexView::appendData(const QByteArray &data)
     viewport()->update();
 }
 
+QByteArray HexView::selectedBytes() const
+{
+    if (!hasSelection())
+        return QByteArray();
+    const qint64 first = qMax(qMin(m_selectionAnchor, m_selectionEnd), m_data.firstOffset());
+    const qint64 last = qMax(m_selectionAnchor, m_selectionEnd);
+    return m_data.bytes().mid(int(first - m_data.firstOffset()), int(last - first + 1));
+}
+
+void HexView::copy()
+{
+    const QByteArray bytes = selectedBytes();
+    if (!bytes.isEmpty())
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(bytes.toHex(' ')));
+}
+
+bool HexView::hasSelection() const
+{
+    return m_selectionAnchor >= 0 && m_selectionEnd >= 0
+           && qMax(m_selectionAnchor, m_selectionEnd) >= m_data.firstOffset();
+}
+
 void HexView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     painter.setFont(m_font);
-    painter.setPen(palette().color(QPalette::Text));
     const HexLayout layout(m_data.firstOffset(), m_data.size());
     const qint64 firstRow = verticalScrollBar()->value();
     const int left = margin - horizontalScrollBar()->value();
     const int top = qMax(0, (event->rect().top() - margin) / m_lineHeight);
     const int bottom = qMax(0, (event->rect().bottom() - margin) / m_lineHeight);
     const qint64 endRow = qMin(layout.rowCount(), firstRow + bottom + 1);
+    qint64 selectedFirst = -1;
+    qint64 selectedLast = -1;
+    if (hasSelection()) {
+        selectedFirst = qMin(m_selectionAnchor, m_selectionEnd) - m_data.firstOffset();
+        selectedLast = qMax(m_selectionAnchor, m_selectionEnd) - m_data.firstOffset();
+    }
     for (qint64 row = firstRow + top; row < endRow; ++row) {
         const QString text = layout.rowText(m_data.bytes().constData(), row);
-        const int baseline = margin + int(row - firstRow) * m_lineHeight + m_ascent;
-        if (m_fixedPitch) {
-            painter.drawText(left, baseline, text);
+        const int rowTop = margin + int(row - firstRow) * m_lineHeight;
+        const int baseline = rowTop + m_ascent;
+        const auto drawRow = [&] {
+            if (m_fixedPitch) {
+                painter.drawText(left, baseline, text);
+                return;
+            }
+            // A proportional font would lose the columns in one string, so each cell is placed.
+            for (int cell = 0; cell < text.size(); ++cell) {
+                if (text.at(cell) != QLatin1Char(' '))
+                    painter.drawText(left + cellX(layout, cell), baseline, QString(text.at(cell)));
+            }
+        };
+        painter.setPen(palette().color(QPalette::Text));
+        drawRow();
+
+        const qint64 rowFirst = HexLayout::indexOf(row, 0);
+        const int firstColumn = int(qBound<qint64>(0, selectedFirst - rowFirst, 16));
+        const int lastColumn = int(qBound<qint64>(-1, selectedLast - rowFirst, 15));
+        if (selectedFirst < 0 || firstColumn > lastColumn)
             continue;
-        }
-        // A proportional font would lose the columns in one string, so each cell is placed.
-        for (int cell = 0; cell < text.size(); ++cell) {
-            if (text.at(cell) != QLatin1Char(' '))
-                painter.drawText(left + cellX(layout, cell), baseline, QString(text.at(cell)));
-        }
+        // The selected bytes, in both columns: highlighted ground, then the row again on top in
+        // the highlighted text colour, clipped to that ground.
+        const auto span = [&](int firstCell, int endCell) {
+            return QRect(left + cellX(layout, firstCell), rowTop,
+                         cellX(layout, endCell) - cellX(layout, firstCell), m_lineHeight);
+        };
+        QRegion selected(span(layout.hexCell(firstColumn), layout.hexCell(lastColumn) + 2));
+        selected += span(layout.charCell(firstColumn), layout.charCell(lastColumn) + 1);
+        painter.save();
+        painter.setClipRegion(selected);
+        painter.fillRect(selected.boundingRect(), palette().color(QPalette::Highlight));
+        painter.setPen(palette().color(QPalette::HighlightedText));
+        drawRow();
+        painter.restore();
     }
 }
 
@@ -99,6 +159,85 @@ void HexView::changeEvent(QEvent *event)
         viewport()->update();
     }
     QAbstractScrollArea::changeEvent(event);
+}
+
+bool HexView::event(QEvent *event)
+{
+    // Tab and Shift+Tab are keys for the device here too, not a move to the next widget.
+    if (event->type() == QEvent::KeyPress) {
+        auto keyEvent = static_cast<QKeyEvent *>(event);
+        if (keyEvent->key() == Qt::Key_Tab || keyEvent->key() == Qt::Key_Backtab) {
+            keyPressEvent(keyEvent);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void HexView::keyPressEvent(QKeyEvent *event)
+{
+    // Copy takes the selection; without one, Ctrl+C goes to the device as from the text view.
+    if (event->matches(QKeySequence::Copy) && hasSelection()) {
+        copy();
+        return;
+    }
+    emit keyInput(event->key(), event->text());
+}
+
+void HexView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    // A press starts a new selection, which holds bytes once the pointer moves.
+    m_selectionAnchor = byteAt(event->pos());
+    m_selectionEnd = -1;
+    viewport()->update();
+}
+
+void HexView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || m_selectionAnchor < 0)
+        return;
+    // Dragging past the top or bottom edge scrolls on, a row for each move.
+    QScrollBar *bar = verticalScrollBar();
+    if (event->pos().y() < 0)
+        bar->setValue(bar->value() - 1);
+    else if (event->pos().y() >= viewport()->height())
+        bar->setValue(bar->value() + 1);
+    m_selectionEnd = byteAt(event->pos());
+    viewport()->update();
+}
+
+void HexView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copyAction = menu.addAction(tr("&Copy"), this, &HexView::copy);
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setEnabled(hasSelection());
+    menu.exec(event->globalPos());
+}
+
+qint64 HexView::byteAt(const QPoint &position) const
+{
+    if (m_data.size() == 0)
+        return -1;
+    const HexLayout layout(m_data.firstOffset(), m_data.size());
+    const qint64 rowOnScreen = qMax(0, position.y() - margin) / m_lineHeight;
+    const qint64 row = qMin(verticalScrollBar()->value() + rowOnScreen, layout.rowCount() - 1);
+    const int x = position.x() - margin + horizontalScrollBar()->value();
+    const int column = layout.columnAtCell(cellAtX(layout, x));
+    const qint64 index = qMin(HexLayout::indexOf(row, column), m_data.size() - 1);
+    return m_data.firstOffset() + index;
+}
+
+int HexView::cellAtX(const HexLayout &layout, int x) const
+{
+    const int firstChar = layout.charCell(0);
+    if (x < firstChar * m_digitWidth)
+        return qMax(0, x) / m_digitWidth;
+    return firstChar + (x - firstChar * m_digitWidth) / m_charWidth;
 }
 
 void HexView::updateMetrics()

@@ -11,6 +11,8 @@ class RepaintPacer;
 
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
+// Bytes selected with the mouse are copied as hex text; every other key is reported as
+// keyInput(), as the text view reports it, for the device.
 class HexView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -26,10 +28,22 @@ public:
     void setData(const QByteArray &data);
     void appendData(const QByteArray &data);
 
+    // The bytes the user selected, and copying them to the clipboard as "48 65 6c".
+    QByteArray selectedBytes() const;
+    void copy();
+
+signals:
+    void keyInput(int key, const QString &text);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void updateScrollBars();
@@ -37,6 +51,9 @@ private:
     int visibleRows() const;
     int cellX(const HexLayout &layout, int cell) const;
     int rowWidth(const HexLayout &layout) const;
+    int cellAtX(const HexLayout &layout, int x) const;
+    qint64 byteAt(const QPoint &position) const;
+    bool hasSelection() const;
 
     HexBuffer m_data;
     RepaintPacer *m_pacer = nullptr;
@@ -50,4 +67,8 @@ private:
     int m_lineHeight = 1;
     int m_ascent = 0;
     bool m_fixedPitch = true;
+    // The selection's ends as offsets in the received stream (both bytes included), so that it
+    // stays on the same bytes when the oldest rows go; -1 while nothing is selected.
+    qint64 m_selectionAnchor = -1;
+    qint64 m_selectionEnd = -1;
 };

@@ -75,6 +75,13 @@ void TestHexLayout::cells()
             used.insert(cell);
         }
     }
+
+    // Where a pointer lands: on the offset, on a byte's digits or the blank after them, on its
+    // character, or past the end of the row.
+    const QList<QPair<int, int>> pointed{{0, 0},   {12, 0},  {13, 1}, {33, 7}, {34, 7},  {35, 8},
+                                         {58, 15}, {59, 15}, {60, 0}, {67, 7}, {75, 15}, {90, 15}};
+    for (const auto &[cell, column] : pointed)
+        QVERIFY2(layout.columnAtCell(cell) == column, qPrintable(QString::number(cell)));
 }
 
 void TestHexLayout::offsetDigits_data()

@@ -1,8 +1,12 @@
 #include "terminal/hexview.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 // The hex view widget: the bytes it holds, the rows it lays out and paints, its scroll bars.
@@ -19,6 +23,7 @@ private slots:
     void scrollsToNewestRows();
     void newestRowsStayInSightWhenResized();
     void fontChangeRelaysRows();
+    void selectedBytesAreDrawnAndCopied();
 
 private:
     QFont m_font;
@@ -200,6 +205,84 @@ void TestHexView::fontChangeRelaysRows()
     QCOMPARE(view.verticalScrollBar()->maximum(), 500 - page);
     // The rows are too wide now for 700 pixels.
     QVERIFY(view.horizontalScrollBar()->maximum() > widthBefore);
+}
+
+void TestHexView::selectedBytesAreDrawnAndCopied()
+{
+    HexView view;
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    view.setData("Hello, world; and more than one row of it");
+    QSignalSpy keys(&view, &HexView::keyInput);
+
+    // Cells are one digit wide in a fixed-pitch font; the offset takes eight and two blanks.
+    const int width = QFontMetrics(m_font).horizontalAdvance(QLatin1Char('0'));
+    const int lineHeight = QFontMetrics(m_font).lineSpacing();
+    const auto cellCentre = [&](int cell, int row) {
+        return QPoint(4 + cell * width + width / 2, 4 + row * lineHeight + lineHeight / 2);
+    };
+    const int hexOfH = 10;
+    const int charOfFirstL = 60 + 2;
+
+    // From the H in the hex column to the first l in the character column.
+    QWidget *viewport = view.viewport();
+    const QImage before = viewport->grab().toImage();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(hexOfH, 0));
+    // QTest moves the pointer without the button held; a drag is sent as the event it is.
+    QMouseEvent drag(QEvent::MouseMove, cellCentre(charOfFirstL, 0), Qt::NoButton, Qt::LeftButton,
+                     {});
+    QApplication::sendEvent(viewport, &drag);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, cellCentre(charOfFirstL, 0));
+    QCOMPARE(view.selectedBytes(), QByteArray("Hel"));
+    const QImage after = viewport->grab().toImage();
+    const QColor highlight = view.palette().color(QPalette::Highlight);
+    const QPoint groundOfH(4 + hexOfH * width + 1, 4 + 1);
+    QCOMPARE(after.pixelColor(groundOfH), highlight);
+    QVERIFY(before.pixelColor(groundOfH) != highlight);
+    QVERIFY2(after.pixelColor(cellCentre(hexOfH + 9, 1)) != highlight, "second row unselected");
+
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("48 65 6c"));
+
+    // The context menu's Copy does the same.
+    QGuiApplication::clipboard()->clear();
+    bool copyEnabled = false;
+    QTimer::singleShot(0, [&] {
+        auto menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions()) {
+            if (action->shortcut() == QKeySequence(QKeySequence::Copy)) {
+                copyEnabled = action->isEnabled();
+                action->trigger();
+            }
+        }
+        menu->close();
+    });
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, cellCentre(hexOfH, 0),
+                                viewport->mapToGlobal(cellCentre(hexOfH, 0)));
+    QApplication::sendEvent(viewport, &menuEvent);
+    QVERIFY(copyEnabled);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("48 65 6c"));
+
+    // Other keys are reported for the device, Tab too, and the focus stays. (Ctrl itself was
+    // reported like any modifier, as the text view reports it.)
+    keys.clear();
+    QTest::keyClick(&view, Qt::Key_A);
+    QTest::keyClick(&view, Qt::Key_Tab);
+    QVERIFY(view.hasFocus());
+    QCOMPARE(keys.count(), 2);
+    QCOMPARE(keys.at(0), (QList<QVariant>{int(Qt::Key_A), QStringLiteral("a")}));
+    QCOMPARE(keys.at(1).at(0).toInt(), int(Qt::Key_Tab));
+
+    // A click without a drag selects nothing; Ctrl+C then goes to the device as well.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, cellCentre(hexOfH, 1));
+    QVERIFY(view.selectedBytes().isEmpty());
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(keys.last().at(0).toInt(), int(Qt::Key_C));
 }
 
 QTEST_MAIN(TestHexView)
