@@ -11,7 +11,8 @@
 // Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes in receivedBytes
 // and emits readComm() -> VantorTerm::readComm() drains the queue into one batch ->
 // OstraView::displayBytes() (filtered text) and HexView::appendData() (every byte).
-// Transmit: a key or paste in the view -> OstraView::keyInput(key, text) -> VantorTerm::keyInput()
+// Transmit: a key or paste in the view (or a key in the hex view) -> keyInput(key, text) ->
+// VantorTerm::keyInput()
 // writes the key's Latin-1 text at once, or a paste / F1-F12 binding one byte at a time with
 // waitForBytesWritten(delay) after each byte.
 // Function keys: "Function Settings" opens the modeless FunctionDlg; Apply and OK rebuild the
@@ -32,6 +33,7 @@
 class FunctionDlg;
 class HexView;
 class OstraView;
+class QLabel;
 class QTimer;
 class SerialPort;
 
@@ -55,8 +57,15 @@ public:
     using FileNamePrompt = std::function<QString(QWidget *parent)>;
     void setCaptureFileNamePrompt(FileNamePrompt prompt);
 
+    // What the empty terminal says while no device is connected; openFailure is why the last
+    // open failed ("port: cause"), empty when none did.
+    static QString waitingText(const QString &openFailure);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void about();
@@ -78,6 +87,7 @@ private:
     void loadSettings();
     void storeSettings();
     void openFunctionDialog();
+    void updateWaitingScreen();
 
     Ui::Ostra m_ui;
     QList<FunctionKey> m_functionKeys;
@@ -92,6 +102,11 @@ private:
     // Why the last open failed ("port: cause"), for the not-found message.
     QString m_openFailure;
     bool isHexamode = false;
+    // A dialog restored before the window is on screen waits for it, so that the window
+    // manager stacks it above the window instead of below.
+    bool m_functionDlgAwaitsWindow = false;
+    // Fills the text pane while the text view is hidden (no device).
+    QLabel *m_waitingScreen = nullptr;
     PortFinder m_portFinder;
     FileNamePrompt m_captureFileNamePrompt;
 };

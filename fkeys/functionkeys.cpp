@@ -19,8 +19,12 @@ int VantorTerm::delay() const
 
 void VantorTerm::functionSetting()
 {
-    if (functionDlg && functionDlg->isVisible())
+    // An open dialog may lie under the main window: bring it forward as it is.
+    if (functionDlg && functionDlg->isVisible()) {
+        functionDlg->raise();
+        functionDlg->activateWindow();
         return;
+    }
     openFunctionDialog();
 }
 
@@ -31,6 +35,11 @@ void VantorTerm::openFunctionDialog()
     if (functionDlg)
         functionDlg->deleteLater();
     functionDlg = new FunctionDlg(this);
+    // Restored at start-up, before the main window is on screen: shown once it is.
+    if (!isVisible()) {
+        m_functionDlgAwaitsWindow = true;
+        return;
+    }
     functionDlg->show();
 }
 

@@ -7,6 +7,7 @@
 #include <QColorDialog>
 #include <QDebug>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPaintEvent>
@@ -145,7 +146,11 @@ void OstraView::insertFromMimeData(const QMimeData *source)
 void OstraView::changeFont()
 {
     bool confirmed = false;
-    const QFont font = QFontDialog::getFont(&confirmed, m_viewFont, this);
+    // Opens on the face actually drawn, not on a family this system lacks, so that OK without
+    // a change keeps the look.
+    QFont shown = m_viewFont;
+    shown.setFamily(QFontInfo(font()).family());
+    const QFont font = QFontDialog::getFont(&confirmed, shown, this);
     if (confirmed)
         setViewFont(font);
 }

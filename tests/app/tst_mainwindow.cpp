@@ -1,18 +1,24 @@
 // The main window as the user meets it: its form, its toggles, the About box, the shortcuts,
-// the connection timer and the way it closes.
+// the connection timer, the waiting screen and the way it closes.
 
 #include "app/vantorterm.h"
+#include "fkeys/functiondlg.h"
+#include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
@@ -47,6 +53,12 @@ private slots:
     void connectionTimer();
     void shortcutsReachActionsNotTheView_data();
     void shortcutsReachActionsNotTheView();
+    void altHTogglesHexViewOnEveryPress();
+    void connectionMessageOutlivesHovering();
+    void toolBarContextMenuAndToolbarHideAgree();
+    void restoredFunctionDialogComesUpAboveTheWindow();
+    void missingFontFamilyStillDrawsMonospaced();
+    void waitingScreenSaysWhatTheTerminalWaitsFor();
     void exitClosesThroughCloseEvent();
 
 private:
@@ -137,7 +149,8 @@ void TestMainWindow::menusAndToolBar()
         menuTitles.append(menuAction->text());
         menuEntries.append(entryNames(menuAction->menu()->actions()));
     }
-    QCOMPARE(menuTitles, (QStringList{"&Main", "&View", "&Configure", "&Help"}));
+    // Alt+H belongs to "Hexa View"; the Help menu answers to Alt+L.
+    QCOMPARE(menuTitles, (QStringList{"&Main", "&View", "&Configure", "He&lp"}));
     QCOMPARE(menuEntries.at(0), (QStringList{"actionE_xit", "|", "actionCa_pture"}));
     QCOMPARE(menuEntries.at(1),
              (QStringList{"action_Toolbar", "|", "action_Clear_Screen", "|", "actionHexa_Mode"}));
@@ -290,6 +303,188 @@ void TestMainWindow::shortcutsReachActionsNotTheView()
     // The Alt key itself is reported like any modifier; the letter must not be.
     for (const QList<QVariant> &report : keys)
         QVERIFY2(report.at(0).toInt() != key, "the shortcut's key reached the view");
+}
+
+void TestMainWindow::altHTogglesHexViewOnEveryPress()
+{
+    VantorTerm window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto view = window.findChild<OstraView *>();
+    view->setEnabled(true);
+    view->show();
+    view->setFocus();
+    QSignalSpy keys(view, &OstraView::keyInput);
+    auto hexa = window.findChild<QAction *>("actionHexa_Mode");
+    auto hexaGroup = window.findChild<QGroupBox *>("hexaGroup");
+
+    // No two commands share a key, or the toolkit fires neither.
+    QList<QKeySequence> taken;
+    for (QAction *action : window.findChildren<QAction *>()) {
+        const QKeySequence key
+            = action->menu() ? QKeySequence::mnemonic(action->text()) : action->shortcut();
+        if (key.isEmpty())
+            continue;
+        QVERIFY2(!taken.contains(key), qPrintable(key.toString()));
+        taken.append(key);
+    }
+
+    for (bool shown : {true, false, true}) {
+        QTest::keyClick(view, Qt::Key_H, Qt::AltModifier);
+        QCOMPARE(hexa->isChecked(), shown);
+        QCOMPARE(hexaGroup->isVisible(), shown);
+    }
+    for (const QList<QVariant> &report : keys)
+        QVERIFY2(report.at(0).toInt() != Qt::Key_H, "Alt+H reached the view");
+    QVERIFY(!QApplication::activePopupWidget());
+
+    QTest::keyClick(view, Qt::Key_L, Qt::AltModifier);
+    QCOMPARE(QApplication::activePopupWidget(), window.findChild<QMenu *>("menu_Help"));
+    QApplication::activePopupWidget()->close();
+}
+
+void TestMainWindow::connectionMessageOutlivesHovering()
+{
+    VantorTerm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString found = QStringLiteral("the Tarquel Device was found. [ttyACM0]");
+    window.showStatus(found);
+
+    // Hovering an entry of an open menu, then leaving the menu.
+    auto menu = window.findChild<QMenu *>("menu_View");
+    menu->popup(window.mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    const QRect entry = menu->actionGeometry(window.findChild<QAction *>("action_Clear_Screen"));
+    QMouseEvent hover(QEvent::MouseMove, entry.center(), Qt::NoButton, {}, {});
+    QApplication::sendEvent(menu, &hover);
+    QCOMPARE(menu->activeAction(), window.findChild<QAction *>("action_Clear_Screen"));
+    menu->close();
+    QCOMPARE(window.statusBar()->currentMessage(), found);
+
+    const QString lost = QStringLiteral("the Tarquel Device was not found.");
+    window.showStatus(lost);
+    QCOMPARE(window.statusBar()->currentMessage(), lost);
+}
+
+void TestMainWindow::toolBarContextMenuAndToolbarHideAgree()
+{
+    {
+        VantorTerm window;
+        window.show();
+        auto toolBar = window.findChild<QToolBar *>("toolBar");
+        auto toolbarHide = window.findChild<QAction *>("action_Toolbar");
+        // The entry of the tool bar's context menu, as the user's click reaches it.
+        const std::unique_ptr<QMenu> contextMenu(window.createPopupMenu());
+        QAction *entry = nullptr;
+        for (QAction *action : contextMenu->actions())
+            entry = action->text() == QLatin1String("toolBar") ? action : entry;
+        QVERIFY(entry);
+
+        entry->trigger();
+        QVERIFY(!toolBar->isVisible());
+        QVERIFY(toolbarHide->isChecked());
+        entry->trigger();
+        QVERIFY(toolBar->isVisible());
+        QVERIFY(!toolbarHide->isChecked());
+        entry->trigger();
+        window.close();
+    }
+    QVERIFY(QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"))
+                .value(QStringLiteral("viewtoolbar"))
+                .toBool());
+}
+
+void TestMainWindow::restoredFunctionDialogComesUpAboveTheWindow()
+{
+    QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"))
+        .setValue(QStringLiteral("ShowFunctionDlg"), true);
+    VantorTerm window;
+    auto dialog = window.findChild<FunctionDlg *>();
+    QVERIFY(dialog);
+    QVERIFY2(!dialog->isVisible(), "shown before the window it belongs to");
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(dialog->isVisible());
+    // Tied to the window, which is what makes a window manager keep it above.
+    QCOMPARE(dialog->windowHandle()->transientParent(), window.windowHandle());
+
+    // "Function Settings" on the open dialog brings it forward, the same dialog.
+    window.activateWindow();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), window.windowHandle());
+    window.findChild<QAction *>("actionFunction_Settings")->trigger();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), dialog->windowHandle());
+    QCOMPARE(window.findChildren<FunctionDlg *>().size(), 1);
+}
+
+void TestMainWindow::missingFontFamilyStillDrawsMonospaced()
+{
+    const QString missing = QStringLiteral("No Such Family Here");
+    QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"))
+        .setValue(QStringLiteral("fontfamily"), missing);
+    {
+        VantorTerm window;
+        window.show();
+        auto view = window.findChild<OstraView *>();
+        QVERIFY(QFontInfo(view->font()).fixedPitch());
+
+        // The Font dialog opens on the face in use; cancelled, it changes nothing.
+        QString offered;
+        whenDialogOpens<QFontDialog>([&](QFontDialog *dialog) {
+            offered = dialog->currentFont().family();
+            dialog->reject();
+        });
+        window.findChild<QAction *>("action_Font")->trigger();
+        QCOMPARE(offered, QFontInfo(view->font()).family());
+        QVERIFY(offered != missing);
+        window.close();
+    }
+    // The user's choice is kept.
+    QCOMPARE(QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"))
+                 .value(QStringLiteral("fontfamily"))
+                 .toString(),
+             missing);
+}
+
+void TestMainWindow::waitingScreenSaysWhatTheTerminalWaitsFor()
+{
+    VantorTerm window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto screen = window.findChild<QLabel *>("waitingScreen");
+    auto view = window.findChild<OstraView *>();
+    QVERIFY(screen);
+    QVERIFY(screen->isVisible());
+    QVERIFY(screen->text().contains(QStringLiteral("04D8:000A or 00DF")));
+
+    // A device that cannot be opened: the screen says why; the status bar keeps its text.
+    const QString unopenable = QStringLiteral("/no/such/folder/ttyACM7");
+    window.setPortFinder([unopenable] { return QStringList{unopenable}; });
+    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    QVERIFY(screen->isVisible());
+    QVERIFY(screen->text().contains(unopenable + QStringLiteral(": No such file or directory")));
+    QVERIFY(window.statusBar()->currentMessage().startsWith(
+        QStringLiteral("the Tarquel Device was not found. (")));
+    // Refused access gets the way to it.
+    const QString refused
+        = VantorTerm::waitingText(QStringLiteral("ttyACM0: ") + qt_error_string(EACCES));
+    QVERIFY(refused.contains(QStringLiteral("dialout")));
+    QVERIFY(refused.contains(QStringLiteral("\"Access to the device\"")));
+
+    // The device connects: the views take the place; it goes: the screen is back.
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    const QString port = device.portName();
+    window.setPortFinder([port] { return QStringList{port}; });
+    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    QVERIFY(view->isVisible());
+    QVERIFY(!screen->isVisible());
+    device.hangUp();
+    QTRY_VERIFY(!view->isVisible());
+    QVERIFY(screen->isVisible());
+    QVERIFY(screen->text().contains(QStringLiteral("04D8:000A or 00DF")));
 }
 
 void TestMainWindow::exitClosesThroughCloseEvent()
