@@ -26,6 +26,9 @@ void VantorTerm::functionSetting()
         return;
     }
     openFunctionDialog();
+    // Asked for by the user: shown at once, even by a window that is not on screen (yet).
+    m_functionDlgAwaitsWindow = false;
+    functionDlg->show();
 }
 
 void VantorTerm::openFunctionDialog()
@@ -35,7 +38,8 @@ void VantorTerm::openFunctionDialog()
     if (functionDlg)
         functionDlg->deleteLater();
     functionDlg = new FunctionDlg(this);
-    // Restored at start-up, before the main window is on screen: shown once it is.
+    // Restored at start-up, before the main window is on screen: shown once it is, so that it
+    // is tied to the window and the window manager keeps it above.
     if (!isVisible()) {
         m_functionDlgAwaitsWindow = true;
         return;
