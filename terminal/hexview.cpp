@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
+#include <QtMath>
 
 namespace {
 
@@ -117,7 +119,8 @@ void HexView::paintEvent(QPaintEvent *event)
             // A proportional font would lose the columns in one string, so each cell is placed.
             for (int cell = 0; cell < text.size(); ++cell) {
                 if (text.at(cell) != QLatin1Char(' '))
-                    painter.drawText(left + cellX(layout, cell), baseline, QString(text.at(cell)));
+                    painter.drawText(QPointF(left + cellX(layout, cell), baseline),
+                                     QString(text.at(cell)));
             }
         };
         painter.setPen(palette().color(QPalette::Text));
@@ -131,8 +134,9 @@ void HexView::paintEvent(QPaintEvent *event)
         // The selected bytes, in both columns: highlighted ground, then the row again on top in
         // the highlighted text colour, clipped to that ground.
         const auto span = [&](int firstCell, int endCell) {
-            return QRect(left + cellX(layout, firstCell), rowTop,
-                         cellX(layout, endCell) - cellX(layout, firstCell), m_lineHeight);
+            return QRectF(left + cellX(layout, firstCell), rowTop,
+                          cellX(layout, endCell) - cellX(layout, firstCell), m_lineHeight)
+                .toAlignedRect();
         };
         QRegion selected(span(layout.hexCell(firstColumn), layout.hexCell(lastColumn) + 2));
         selected += span(layout.charCell(firstColumn), layout.charCell(lastColumn) + 1);
@@ -236,8 +240,8 @@ int HexView::cellAtX(const HexLayout &layout, int x) const
 {
     const int firstChar = layout.charCell(0);
     if (x < firstChar * m_digitWidth)
-        return qMax(0, x) / m_digitWidth;
-    return firstChar + (x - firstChar * m_digitWidth) / m_charWidth;
+        return int(qMax(0, x) / m_digitWidth);
+    return firstChar + int((x - firstChar * m_digitWidth) / m_charWidth);
 }
 
 void HexView::updateMetrics()
@@ -248,9 +252,10 @@ void HexView::updateMetrics()
     m_font = font();
     m_font.setStyleHint(QFont::TypeWriter);
     m_font.setFixedPitch(true);
-    const QFontMetrics metrics(m_font);
-    m_lineHeight = qMax(1, metrics.lineSpacing());
-    m_ascent = metrics.ascent();
+    const QFontMetrics rowMetrics(m_font);
+    m_lineHeight = qMax(1, rowMetrics.lineSpacing());
+    m_ascent = rowMetrics.ascent();
+    const QFontMetricsF metrics(m_font);
     m_digitWidth = 1;
     for (const QChar digit : QStringLiteral("0123456789abcdef"))
         m_digitWidth = qMax(m_digitWidth, metrics.horizontalAdvance(digit));
@@ -263,7 +268,7 @@ void HexView::updateMetrics()
                    && metrics.horizontalAdvance(QLatin1Char('i')) == m_charWidth;
 }
 
-int HexView::cellX(const HexLayout &layout, int cell) const
+qreal HexView::cellX(const HexLayout &layout, int cell) const
 {
     const int firstChar = layout.charCell(0);
     if (cell <= firstChar)
@@ -273,7 +278,7 @@ int HexView::cellX(const HexLayout &layout, int cell) const
 
 int HexView::rowWidth(const HexLayout &layout) const
 {
-    return 2 * margin + cellX(layout, layout.cellsPerRow());
+    return 2 * margin + qCeil(cellX(layout, layout.cellsPerRow()));
 }
 
 int HexView::visibleRows() const
@@ -296,7 +301,7 @@ void HexView::updateScrollBars()
         bar->setValue(bar->maximum());
 
     const int width = rowWidth(layout);
-    horizontalScrollBar()->setSingleStep(m_digitWidth);
+    horizontalScrollBar()->setSingleStep(qMax(1, qRound(m_digitWidth)));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(0, qMax(0, width - viewport()->width()));
 }

@@ -49,7 +49,7 @@ private:
     void updateScrollBars();
     void updateMetrics();
     int visibleRows() const;
-    int cellX(const HexLayout &layout, int cell) const;
+    qreal cellX(const HexLayout &layout, int cell) const;
     int rowWidth(const HexLayout &layout) const;
     int cellAtX(const HexLayout &layout, int x) const;
     qint64 byteAt(const QPoint &position) const;
@@ -62,8 +62,9 @@ private:
     // Font measures, taken again only when the font changes.
     // Offsets and hex digits sit in cells of the widest hex digit, the characters in cells of
     // the widest printable character, so that a proportional font keeps its columns too.
-    int m_digitWidth = 1;
-    int m_charWidth = 1;
+    // Widths are fractional, as the font lays out a string, so cells stay under their text.
+    qreal m_digitWidth = 1;
+    qreal m_charWidth = 1;
     int m_lineHeight = 1;
     int m_ascent = 0;
     bool m_fixedPitch = true;

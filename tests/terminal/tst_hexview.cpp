@@ -219,10 +219,10 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     QSignalSpy keys(&view, &HexView::keyInput);
 
     // Cells are one digit wide in a fixed-pitch font; the offset takes eight and two blanks.
-    const int width = QFontMetrics(m_font).horizontalAdvance(QLatin1Char('0'));
+    const qreal width = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('0'));
     const int lineHeight = QFontMetrics(m_font).lineSpacing();
     const auto cellCentre = [&](int cell, int row) {
-        return QPoint(4 + cell * width + width / 2, 4 + row * lineHeight + lineHeight / 2);
+        return QPoint(4 + qRound((cell + 0.5) * width), 4 + row * lineHeight + lineHeight / 2);
     };
     const int hexOfH = 10;
     const int charOfFirstL = 60 + 2;
@@ -239,9 +239,11 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     QCOMPARE(view.selectedBytes(), QByteArray("Hel"));
     const QImage after = viewport->grab().toImage();
     const QColor highlight = view.palette().color(QPalette::Highlight);
-    const QPoint groundOfH(4 + hexOfH * width + 1, 4 + 1);
+    const QPoint groundOfH(4 + qCeil(hexOfH * width) + 1, 4 + 1);
     QCOMPARE(after.pixelColor(groundOfH), highlight);
     QVERIFY(before.pixelColor(groundOfH) != highlight);
+    // Under the characters too, however far along the row the font's widths have added up.
+    QCOMPARE(after.pixelColor(4 + qRound(61.5 * width), 4 + 1), highlight);
     QVERIFY2(after.pixelColor(cellCentre(hexOfH + 9, 1)) != highlight, "second row unselected");
 
     QGuiApplication::clipboard()->clear();
