@@ -27,7 +27,8 @@ ensure_packages() {
 }
 
 # fonts-liberation: the free face that fontconfig draws for Courier New, the terminal's font.
-build_packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core fonts-liberation)
+build_packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core
+    fonts-liberation)
 
 # build FOLDER [CMAKE ARGS...] configures and builds the project into FOLDER.
 build() {
