@@ -16,6 +16,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 const int maximumLines = 400;
@@ -150,6 +152,7 @@ void OstraView::changeFont()
     // a change keeps the look.
     QFont shown = m_viewFont;
     shown.setFamily(QFontInfo(font()).family());
+    shown.setPointSize(std::clamp(shown.pointSize(), minimumViewPointSize, maximumViewPointSize));
     const QFont font = QFontDialog::getFont(&confirmed, shown, this);
     if (confirmed)
         setViewFont(font);
