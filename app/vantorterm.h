@@ -12,9 +12,8 @@
 // and emits readComm() -> VantorTerm::readComm() drains the queue into one batch ->
 // OstraView::displayBytes() (filtered text) and HexView::appendData() (every byte).
 // Transmit: a key or paste in the view (or a key in the hex view) -> keyInput(key, text) ->
-// VantorTerm::keyInput()
-// writes the key's Latin-1 text at once, or a paste / F1-F12 binding one byte at a time with
-// waitForBytesWritten(delay) after each byte.
+// VantorTerm::keyInput() writes the key's Latin-1 text at once, or a paste / F1-F12 binding one
+// byte at a time with waitForBytesWritten(delay) after each byte.
 // Function keys: "Function Settings" opens the modeless FunctionDlg; Apply and OK rebuild the
 // twelve-entry function-key table and the write delay.
 // Stop: closeEvent() disconnects, stores the settings, closes a visible dialog; the last window
