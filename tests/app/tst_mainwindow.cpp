@@ -59,6 +59,7 @@ private slots:
     void restoredFunctionDialogComesUpAboveTheWindow();
     void missingFontFamilyStillDrawsMonospaced();
     void waitingScreenSaysWhatTheTerminalWaitsFor();
+    void keysTypedInTheHexViewReachTheDevice();
     void exitClosesThroughCloseEvent();
 
 private:
@@ -485,6 +486,23 @@ void TestMainWindow::waitingScreenSaysWhatTheTerminalWaitsFor()
     QTRY_VERIFY(!view->isVisible());
     QVERIFY(screen->isVisible());
     QVERIFY(screen->text().contains(QStringLiteral("04D8:000A or 00DF")));
+}
+
+void TestMainWindow::keysTypedInTheHexViewReachTheDevice()
+{
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    VantorTerm window;
+    const QString port = device.portName();
+    window.setPortFinder([port] { return QStringList{port}; });
+    window.show();
+    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
+    auto hexView = window.findChild<HexView *>();
+    QVERIFY(hexView->isVisible());
+
+    QTest::keyClicks(hexView, QStringLiteral("at"));
+    QCOMPARE(device.read(2), QByteArray("at"));
 }
 
 void TestMainWindow::exitClosesThroughCloseEvent()
