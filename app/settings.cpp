@@ -86,7 +86,7 @@ void VantorTerm::loadSettings()
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
         showStatus(
-            tr("Can't read the settings from %1: %2")
+            tr("Can't read the settings (%2): %1")
                 .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
     }
 
@@ -180,10 +180,10 @@ void VantorTerm::storeSettings()
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         const QString problem = storeProblem(settings.fileName(), QIODevice::ReadWrite);
-        qCWarning(lcApp).noquote()
-            << "Can't store the settings in" << settings.fileName() << ":" << problem;
+        qCWarning(lcApp).noquote().nospace()
+            << "Can't store the settings (" << problem << "): " << settings.fileName();
         QMessageBox::warning(
             this, tr("Settings not stored"),
-            tr("Can't store the settings in %1: %2").arg(settings.fileName(), problem));
+            tr("Can't store the settings (%2): %1").arg(settings.fileName(), problem));
     }
 }
