@@ -1,3 +1,5 @@
+#include "app/logwriter.h"
+#include "app/quitsignals.h"
 #include "app/vantorterm.h"
 
 #include <QApplication>
@@ -16,12 +18,15 @@ static void unregisterImages()
 
 int main(int argc, char *argv[])
 {
+    installLogHandler();
     registerImages();
     int result = 0;
     {
         QApplication application(argc, argv);
+        QuitSignals quitSignals;
         VantorTerm window;
         window.show();
+        QObject::connect(&quitSignals, &QuitSignals::received, &window, &QWidget::close);
         QObject::connect(&application, &QApplication::lastWindowClosed, &application,
                          &QApplication::quit);
         result = application.exec();

@@ -1,10 +1,16 @@
 // The main window's settings: read once while the window is built, written once when it closes.
 
+#include "app/logging.h"
 #include "app/programtitle.h"
 #include "app/vantorterm.h"
 #include "fkeys/functiondlg.h"
 #include "terminal/ostraview.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 
 #include <algorithm>
@@ -30,21 +36,80 @@ QColor colorSetting(const QSettings &settings, const QString &key, const char *f
     return color;
 }
 
+// The first-run place of the window.
+const QPoint defaultPosition(25, 25);
+// How much of the window's top is taken as its title bar when deciding whether it can be
+// reached; the frame is not known before the window is shown.
+constexpr int titleBarHeight = 20;
+
+// The screen that shows some of the title bar of a window at position, as wide as width; none
+// when the title bar would be on no screen (a monitor that was unplugged, a hand-edited store).
+// Computed in 64 bits, so that no stored value can overflow.
+QScreen *screenShowingTitleBar(QPoint position, int width)
+{
+    const qint64 left = position.x();
+    const qint64 right = left + std::max(width, 1);
+    const qint64 top = position.y();
+    const qint64 bottom = top + titleBarHeight;
+    for (QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->geometry();
+        const qint64 overlapWidth
+            = std::min(right, qint64(area.right()) + 1) - std::max(left, qint64(area.left()));
+        const qint64 overlapHeight
+            = std::min(bottom, qint64(area.bottom()) + 1) - std::max(top, qint64(area.top()));
+        if (overlapWidth > 0 && overlapHeight > 0)
+            return screen;
+    }
+    return nullptr;
+}
+
+// Why the store at path cannot be opened in mode, in the file system's words.
+QString storeProblem(const QString &path, QIODevice::OpenMode mode)
+{
+    QFile file(path);
+    const bool existed = file.exists();
+    if (file.open(mode)) {
+        file.close();
+        if (!existed)
+            file.remove();
+        return QCoreApplication::translate("VantorTerm", "unknown cause");
+    }
+    return file.errorString();
+}
+
 } // namespace
 
 void VantorTerm::loadSettings()
 {
     showStatus(tr("getting previews settings..."));
     QSettings settings(organisation, programTitle());
+    // A store that cannot be read gives the defaults, as a missing one does, but not silently.
+    if (settings.status() == QSettings::AccessError) {
+        showStatus(
+            tr("Can't read the settings (%2): %1")
+                .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
+    }
 
     QPoint position = settings.value(QStringLiteral("pos")).toPoint();
     if (position == QPoint(0, 0))
-        position = QPoint(25, 25);
-    move(position);
-
+        position = defaultPosition;
     QSize windowSize = settings.value(QStringLiteral("size")).toSize();
     if (windowSize.width() < 1 || windowSize.height() < 1)
         windowSize = QSize(800, 600);
+
+    // The window must be reachable and fit the screen it lands on: a window whose title bar is
+    // on no screen comes back at the first-run place, and no window is larger than the room
+    // its screen has for windows.
+    QScreen *screen = screenShowingTitleBar(position, windowSize.width());
+    if (!screen) {
+        position = defaultPosition;
+        screen = screenShowingTitleBar(position, windowSize.width());
+    }
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        windowSize = windowSize.boundedTo(screen->availableGeometry().size());
+    move(position);
     resize(windowSize);
 
     // Checking the action hides the tool bar through its toggled() connection.
@@ -111,4 +176,14 @@ void VantorTerm::storeSettings()
         settings.setValue(functionKeyName(i + 1), m_functionKeys.at(i).text);
     settings.setValue(QStringLiteral("delay"), QString::number(m_delay));
     settings.setValue(QStringLiteral("isHexamode"), isHexamode);
+
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        const QString problem = storeProblem(settings.fileName(), QIODevice::ReadWrite);
+        qCWarning(lcApp).noquote().nospace()
+            << "Can't store the settings (" << problem << "): " << settings.fileName();
+        QMessageBox::warning(
+            this, tr("Settings not stored"),
+            tr("Can't store the settings (%2): %1").arg(settings.fileName(), problem));
+    }
 }

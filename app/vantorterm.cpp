@@ -1,5 +1,6 @@
 #include "vantorterm.h"
 
+#include "app/logging.h"
 #include "app/programtitle.h"
 #include "fkeys/functiondlg.h"
 #include "link/serialport.h"
@@ -67,6 +68,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(m_ui.actionE_xit, &QAction::triggered, this, &QWidget::close);
 
     setWindowTitle(programTitle());
+    setUpTransmit();
 
     // The toggles above are connected already, so restoring their checked states here hides
     // the tool bar or the hex pane through the same signals the user's clicks go through.
@@ -158,10 +160,12 @@ void VantorTerm::setHexamode(bool on)
 
 void VantorTerm::closeEvent(QCloseEvent *event)
 {
+    // A message box while the settings are stored runs the event loop: no tick may reconnect.
+    connectionTimer->stop();
     disconnectDevice();
     storeSettings();
     if (functionDlg && functionDlg->isVisible())
         functionDlg->close();
-    qDebug() << "closeEvent";
+    qCDebug(lcApp) << "closeEvent";
     event->accept();
 }

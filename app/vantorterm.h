@@ -11,9 +11,10 @@
 // Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes in receivedBytes
 // and emits readComm() -> VantorTerm::readComm() drains the queue into one batch ->
 // OstraView::displayBytes() (filtered text) and HexView::appendData() (every byte).
-// Transmit: a key or paste in the view (or a key in the hex view) -> keyInput(key, text) ->
-// VantorTerm::keyInput() writes the key's Latin-1 text at once, or a paste / F1-F12 binding one
-// byte at a time with waitForBytesWritten(delay) after each byte.
+// Transmit: a key or paste in the text view, or a key in the hex view -> keyInput(key, text) ->
+// VantorTerm::keyInput() -> PacedSender, which from the event loop writes the key's Latin-1 text
+// at once, or a paste / F1-F12 binding one byte at a time, waiting after each byte at most delay
+// ms for it to be written; keys typed meanwhile queue behind it.
 // Function keys: "Function Settings" opens the modeless FunctionDlg; Apply and OK rebuild the
 // twelve-entry function-key table and the write delay.
 // Stop: closeEvent() disconnects, stores the settings, closes a visible dialog; the last window
@@ -32,6 +33,7 @@
 class FunctionDlg;
 class HexView;
 class OstraView;
+class PacedSender;
 class QLabel;
 class QTimer;
 class SerialPort;
@@ -83,6 +85,9 @@ private:
     void disconnectDevice();
     void onPortLost(const QString &reason);
     void sendPaced(const QString &text);
+    void setUpTransmit();
+    void reportWriteFailure();
+    bool stopSendingForGood();
     void loadSettings();
     void storeSettings();
     void openFunctionDialog();
@@ -108,4 +113,7 @@ private:
     QLabel *m_waitingScreen = nullptr;
     PortFinder m_portFinder;
     FileNamePrompt m_captureFileNamePrompt;
+    PacedSender *m_sender = nullptr;
+    // "sent N of M bytes" and a stop button, while a long send goes out.
+    QWidget *m_sendProgress = nullptr;
 };

@@ -1,7 +1,9 @@
 // Connection supervision: once a second the main window looks for the device, opens a serial
 // channel on it when it appears and tears the channel down when it goes.
 
+#include "app/logging.h"
 #include "app/vantorterm.h"
+#include "link/pacedsender.h"
 #include "link/platform.h"
 #include "link/serialport.h"
 #include "terminal/hexview.h"
@@ -33,9 +35,9 @@ void VantorTerm::checkConnection()
             const QString name = serialPort->portName();
             showStatus(QStringLiteral("the Tarquel Device was found. [") + name
                        + QStringLiteral("]"));
-            qDebug().nospace().noquote() << "the Tarquel Device was found. [" << name << "]";
+            qCDebug(lcLink).nospace().noquote() << "the Tarquel Device was found. [" << name << "]";
         } else {
-            qDebug() << "exit";
+            qCDebug(lcLink) << "exit";
             // Pretend the device was there and went, so that the not-found branch below runs in
             // this same tick; the next tick tries again.
             deviceFound = false;
@@ -55,7 +57,7 @@ void VantorTerm::checkConnection()
             logged += cause;
         }
         showStatus(message);
-        qDebug().noquote() << logged;
+        qCDebug(lcLink).noquote() << logged;
         disconnectDevice();
     }
 
@@ -85,6 +87,7 @@ bool VantorTerm::openDevicePort(const QStringList &ports)
         m_ui.hexaGroup->setVisible(isHexamode);
         hexaEdit->show();
         m_openFailure.clear();
+        m_sender->setChannel(serialPort);
         return true;
     }
 
@@ -102,7 +105,9 @@ void VantorTerm::onPortLost(const QString &reason)
     // we return: the channel goes to the event loop for destruction instead of being deleted
     // here, and is unhooked so that it can tell us nothing more.
     QString port;
+    bool sendCut = false;
     if (serialPort) {
+        sendCut = stopSendingForGood();
         port = serialPort->portName();
         serialPort->disconnect(this);
         serialPort->deleteLater();
@@ -110,9 +115,11 @@ void VantorTerm::onPortLost(const QString &reason)
     }
     // The user sees the same message as for an unplugged device; the log keeps the cause.
     showStatus(tr("the Tarquel Device was not found."));
-    qDebug().nospace().noquote() << "the Tarquel Device was not found. (" << port << ": " << reason
-                                 << ")";
+    qCDebug(lcLink).nospace().noquote()
+        << "the Tarquel Device was not found. (" << port << ": " << reason << ")";
     disconnectDevice();
+    if (sendCut)
+        reportWriteFailure();
     // As if the last tick had not seen the device: the next tick opens it again if it is still
     // listed, which is how a device that was reset comes back.
     deviceFound = false;
@@ -122,6 +129,8 @@ void VantorTerm::onPortLost(const QString &reason)
 void VantorTerm::disconnectDevice()
 {
     if (serialPort) {
+        if (stopSendingForGood())
+            reportWriteFailure();
         serialPort->closePort();
         // Bytes not yet taken from the queue go with it.
         delete serialPort;
@@ -133,4 +142,13 @@ void VantorTerm::disconnectDevice()
     hexaEdit->setDisabled(true);
     view->hide();
     hexaEdit->hide();
+}
+
+// Bytes of a paste or function key that the channel never took are lost with it, as they are
+// when a write fails; true when some were, so that the caller says so.
+bool VantorTerm::stopSendingForGood()
+{
+    const bool dropped = m_sender->stop() > 0;
+    m_sender->setChannel(nullptr);
+    return dropped;
 }

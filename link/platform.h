@@ -12,3 +12,11 @@ QStringList findDevicePorts();
 
 // The name under which the operating system opens the port that discovery called name.
 QString systemPortName(const QString &name);
+
+// What the system can tell about a port that failed for good while it was open.
+enum class PortLoss { Unknown, WentAway, HungUp };
+PortLoss portLoss(const QString &systemName, qintptr handle);
+
+// Who holds a port that another program has locked, as "name (process PID)", when the lock
+// names a process; empty otherwise.
+QString portHolder(const QString &systemName);

@@ -15,3 +15,13 @@ QString systemPortName(const QString &name)
 {
     return windowsSystemPortName(name);
 }
+
+PortLoss portLoss(const QString &, qintptr)
+{
+    return PortLoss::Unknown;
+}
+
+QString portHolder(const QString &)
+{
+    return QString();
+}

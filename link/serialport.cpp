@@ -1,8 +1,13 @@
 #include "serialport.h"
 
+#include "app/logging.h"
 #include "link/platform.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+
+#include <cerrno>
+#include <cstring>
 
 #include <array>
 
@@ -87,6 +92,10 @@ SerialPort::SerialPort(QObject *parent)
 {
     connect(serial, &QSerialPort::readyRead, this, &SerialPort::readData);
     connect(serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(serial, &QSerialPort::bytesWritten, this, [this] {
+        if (serial->bytesToWrite() == 0)
+            emit outputDrained();
+    });
 }
 
 SerialPort::~SerialPort()
@@ -148,17 +157,35 @@ bool SerialPort::openPort(const QString &name)
     serial->setFlowControl(flowControlForIndex(flowControlIndex));
 
     const QString systemName = systemPortName(name);
-    qDebug().nospace().noquote() << "MainController serial port:[" << name << "] opening...";
+    qCDebug(lcLink).nospace().noquote() << "MainController serial port:[" << name << "] opening...";
     serial->setPortName(systemName);
     opened = serial->open(QIODevice::ReadWrite);
-    if (opened)
+    m_openFailure.clear();
+    if (opened) {
         currentPortName = name;
+    } else if (serial->error() == QSerialPort::PermissionError) {
+        // Another program holding the port is not a matter of access rights: the library
+        // reports its lock file, or the terminal held for exclusive use, as a permission error.
+        const QString lockFailure = QCoreApplication::translate(
+            "QSerialPort", "Permission error while locking the device");
+        const QString busy = QString::fromLocal8Bit(std::strerror(EBUSY));
+        const QString reported = serial->errorString();
+        if (reported == lockFailure || reported == busy) {
+            const QString holder = portHolder(systemName);
+            m_openFailure = holder.isEmpty() ? tr("in use by another program")
+                                             : tr("in use by another program, %1").arg(holder);
+        }
+    }
     return opened;
 }
 
 void SerialPort::closePort()
 {
     opened = false;
+    // Output the device has not taken is dropped first: closing a terminal otherwise waits for
+    // it to drain, for half a minute when the device has stopped reading.
+    if (serial->isOpen())
+        serial->clear(QSerialPort::Output);
     serial->close();
 }
 
@@ -168,13 +195,13 @@ bool SerialPort::writeData(const QByteArray &data)
         return false;
     const qint64 written = serial->write(data);
     if (written <= 0) {
-        qDebug().nospace().noquote() << "SerialPort write error.[" << currentPortName << "]";
+        qCDebug(lcLink).nospace().noquote() << "SerialPort write error.[" << currentPortName << "]";
         return false;
     }
     // Only the logged copy loses its line feeds, so that one write stays one log line.
     const QString logged = QString::fromLatin1(data).remove(QLatin1Char('\n'));
-    qDebug().nospace().noquote() << "SerialPort writeData() : [" << currentPortName
-                                 << "] :" << logged;
+    qCDebug(lcTransmit).nospace().noquote()
+        << "SerialPort writeData() : [" << currentPortName << "] :" << logged;
     return true;
 }
 
@@ -184,6 +211,11 @@ void SerialPort::waitForBytesWritten(int msecs)
         serial->waitForBytesWritten(msecs);
 }
 
+bool SerialPort::hasPendingOutput() const
+{
+    return serial->bytesToWrite() > 0;
+}
+
 QString SerialPort::portName() const
 {
     return currentPortName;
@@ -191,7 +223,7 @@ QString SerialPort::portName() const
 
 QString SerialPort::errorString() const
 {
-    return serial->errorString();
+    return m_openFailure.isEmpty() ? serial->errorString() : m_openFailure;
 }
 
 void SerialPort::readData()
@@ -212,8 +244,23 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         return;
     if (!serial->isOpen())
         return;
-    const QString reason = serial->errorString();
-    qDebug().nospace().noquote() << "SerialPort error.[" << currentPortName << "] " << reason;
+    // The library's text can be a stale errno ("Inappropriate ioctl for device" after a
+    // hang-up): say what happened to the device when the system can tell.
+    QString reason;
+    switch (portLoss(serial->portName(), qintptr(serial->handle()))) {
+    case PortLoss::WentAway:
+        reason = tr("the device went away");
+        break;
+    case PortLoss::HungUp:
+        reason = tr("the device hung up");
+        break;
+    case PortLoss::Unknown:
+        reason = error == QSerialPort::ResourceError ? tr("the device hung up")
+                                                     : serial->errorString();
+        break;
+    }
+    qCDebug(lcLink).nospace().noquote()
+        << "SerialPort error.[" << currentPortName << "] " << reason;
     opened = false;
     serial->close();
     emit portLost(reason);

@@ -27,8 +27,11 @@ public:
     void closePort();
     bool writeData(const QByteArray &data);
     void waitForBytesWritten(int msecs);
+    // Whether bytes handed to writeData are still waiting in the channel for the device.
+    bool hasPendingOutput() const;
     QString portName() const;
-    // Why the last open or the port itself failed, in the serial library's words.
+    // Why the last open or the port itself failed: in the serial library's words, except for a
+    // port locked by another program, which says so (and who, when the lock tells).
     QString errorString() const;
 
     // Every received byte, oldest at the front; drained by the main window.
@@ -38,6 +41,8 @@ signals:
     void readComm();
     // The port failed for good (unplugged, hung up); it has been closed already.
     void portLost(const QString &reason);
+    // Everything handed to writeData so far has gone to the device's driver.
+    void outputDrained();
 
 private slots:
     void readData();
@@ -47,6 +52,7 @@ private:
 
     QSerialPort *serial = nullptr;
     QString currentPortName;
+    QString m_openFailure;
     bool opened = false;
     int baudRateIndex = 8;
     int dataBitsIndex = 3;

@@ -1,5 +1,6 @@
 #include "ostraview.h"
 
+#include "app/logging.h"
 #include "displayfilter.h"
 #include "repaintpacer.h"
 #include "stylesheet.h"
@@ -141,7 +142,7 @@ void OstraView::insertFromMimeData(const QMimeData *source)
     moveToEnd();
     ensureCursorVisible();
     const QString text = source->text();
-    qDebug() << text;
+    qCDebug(lcTransmit) << text;
     emit keyInput(Qt::Key_F35, text);
 }
 

@@ -1,5 +1,6 @@
 // The main window's receive path: every batch the device sends goes to both views.
 
+#include "app/logging.h"
 #include "app/vantorterm.h"
 #include "link/serialport.h"
 #include "terminal/hexview.h"
@@ -19,7 +20,7 @@ void VantorTerm::readComm()
         batch.append(byte);
     queue.clear();
 
-    qDebug() << "VantorTerm::readComm() : " << batch;
+    qCDebug(lcReceive) << "VantorTerm::readComm() : " << batch;
     view->displayBytes(batch);
     // Appending costs time in proportion to the batch, not to all that the view holds.
     hexaEdit->appendData(batch);

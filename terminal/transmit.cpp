@@ -1,12 +1,16 @@
 // The main window's transmit path: keys, pastes and function-key strings go to the device.
 
+#include "app/logging.h"
 #include "app/vantorterm.h"
+#include "link/pacedsender.h"
 #include "link/serialport.h"
 #include "terminal/txencoding.h"
 
 #include <QDebug>
-
-#include <algorithm>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolButton>
 
 namespace {
 
@@ -14,6 +18,41 @@ namespace {
 constexpr int pasteKey = Qt::Key_F35;
 
 } // namespace
+
+void VantorTerm::setUpTransmit()
+{
+    m_sender = new PacedSender(this);
+    connect(m_sender, &PacedSender::writeFailed, this, &VantorTerm::reportWriteFailure);
+
+    // A send that lasts tells how far it has got and can be stopped; it sits beside the status
+    // messages, which stay for the connection.
+    m_sendProgress = new QWidget(this);
+    m_sendProgress->setObjectName(QStringLiteral("sendProgress"));
+    auto layout = new QHBoxLayout(m_sendProgress);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto label = new QLabel(m_sendProgress);
+    layout->addWidget(label);
+    auto stop = new QToolButton(m_sendProgress);
+    stop->setObjectName(QStringLiteral("stopSending"));
+    stop->setText(tr("Stop"));
+    layout->addWidget(stop);
+    statusBar()->addPermanentWidget(m_sendProgress);
+    m_sendProgress->hide();
+
+    // Stopping drops the rest of the send and any keys queued behind it; so does Clear Screen.
+    connect(stop, &QToolButton::clicked, m_sender, &PacedSender::stop);
+    connect(m_ui.action_Clear_Screen, &QAction::triggered, m_sender, &PacedSender::stop);
+    connect(m_sender, &PacedSender::progress, this, [this, label](qint64 sent, qint64 total) {
+        label->setText(tr("sent %1 of %2 bytes").arg(sent).arg(total));
+        m_sendProgress->show();
+    });
+    connect(m_sender, &PacedSender::finished, m_sendProgress, &QWidget::hide);
+}
+
+void VantorTerm::reportWriteFailure()
+{
+    showStatus(tr("Can't write through the serial port."));
+}
 
 void VantorTerm::keyInput(int key, const QString &text)
 {
@@ -24,7 +63,7 @@ void VantorTerm::keyInput(int key, const QString &text)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
         const FunctionKey entry = m_functionKeys.value(key - Qt::Key_F1);
         if (entry.key == key) {
-            qDebug("keycode 0x%x delay %d", unsigned(key), m_delay);
+            qCDebug(lcTransmit, "keycode 0x%x delay %d", unsigned(key), m_delay);
             sendPaced(entry.text);
             return;
         }
@@ -33,22 +72,17 @@ void VantorTerm::keyInput(int key, const QString &text)
     // sends nothing.
     if (text.isEmpty())
         return;
-    if (!serialPort || !serialPort->writeData(typedBytes(text)))
-        showStatus(tr("Can't write through the serial port."));
+    if (!serialPort)
+        reportWriteFailure();
+    else
+        m_sender->sendTyped(typedBytes(text));
 }
 
 void VantorTerm::sendPaced(const QString &text)
 {
-    // A negative delay would let the serial library wait without any limit and freeze the
-    // window for good if the port stalls; the delay is a bound on the wait, so it counts as 0.
-    const int wait = std::max(m_delay, 0);
-    for (const QChar unit : text) {
-        // The channel can go away while we wait (the device vanished); that is a failed write.
-        if (!serialPort || !serialPort->writeData(QByteArray(1, pacedByte(unit)))) {
-            showStatus(tr("Can't write through the serial port."));
-            return;
-        }
-        if (serialPort)
-            serialPort->waitForBytesWritten(wait);
-    }
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar unit : text)
+        bytes.append(pacedByte(unit));
+    m_sender->sendPaced(bytes, m_delay);
 }

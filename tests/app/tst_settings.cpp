@@ -11,11 +11,15 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QToolBar>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +63,8 @@ private slots:
     void geometryRules();
     void hexModeStoredTrue();
     void dialogHiddenAtCloseIsNotReopened();
+    void unusableStoreIsReported_data();
+    void unusableStoreIsReported();
 
 private:
     TestEnvironment m_environment;
@@ -108,7 +114,7 @@ void TestSettings::roundTripBringsEverythingBack()
         VantorTerm window;
         window.show();
         window.move(140, 90);
-        window.resize(900, 700);
+        window.resize(700, 500);
         window.findChild<QAction *>("action_Toolbar")->setChecked(true);
         window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
         auto view = window.findChild<OstraView *>();
@@ -136,7 +142,7 @@ void TestSettings::roundTripBringsEverythingBack()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.pos(), QPoint(140, 90));
-    QCOMPARE(window.size(), QSize(900, 700));
+    QCOMPARE(window.size(), QSize(700, 500));
     QVERIFY(window.findChild<QAction *>("action_Toolbar")->isChecked());
     QVERIFY(!window.findChild<QToolBar *>("toolBar")->isVisible());
     QVERIFY(window.findChild<QAction *>("actionHexa_Mode")->isChecked());
@@ -245,6 +251,19 @@ void TestSettings::geometryRules_data()
         << QPoint(10, 10) << QSize(0, 500) << QPoint(10, 10) << QSize(800, 600);
     QTest::newRow("below minimum meets the minimum")
         << QPoint(10, 10) << QSize(300, 200) << QPoint(10, 10) << QSize(640, 480);
+    // An invalid expected size stands for the room the screen has for windows.
+    QTest::newRow("larger than the screen fits it")
+        << QPoint(10, 10) << QSize(24000, 24000) << QPoint(10, 10) << QSize();
+    QTest::newRow("largest size fits the screen")
+        << QPoint(10, 10) << QSize(INT_MAX, INT_MAX) << QPoint(10, 10) << QSize();
+    QTest::newRow("title bar partly on the screen kept")
+        << QPoint(-650, 10) << QSize(700, 500) << QPoint(-650, 10) << QSize(700, 500);
+    QTest::newRow("title bar above the screen goes back")
+        << QPoint(10, -30) << QSize(700, 500) << QPoint(25, 25) << QSize(700, 500);
+    QTest::newRow("far off every screen goes back")
+        << QPoint(-100000, -100000) << QSize(700, 500) << QPoint(25, 25) << QSize(700, 500);
+    QTest::newRow("largest position goes back")
+        << QPoint(INT_MAX, INT_MAX) << QSize(24000, 24000) << QPoint(25, 25) << QSize();
 }
 
 void TestSettings::geometryRules()
@@ -258,9 +277,15 @@ void TestSettings::geometryRules()
         settings.setValue("pos", storedPos);
         settings.setValue("size", storedSize);
     }
+    if (!size.isValid())
+        size = QGuiApplication::primaryScreen()->availableGeometry().size();
     VantorTerm window;
     QCOMPARE(window.pos(), pos);
     QCOMPARE(window.size(), size);
+    // What is stored back is what the window has, so a hostile store does not come back.
+    window.close();
+    QCOMPARE(store().value("pos").toPoint(), pos);
+    QCOMPARE(store().value("size").toSize(), size);
 }
 
 void TestSettings::hexModeStoredTrue()
@@ -288,6 +313,70 @@ void TestSettings::dialogHiddenAtCloseIsNotReopened()
     QCOMPARE(store().value("ShowFunctionDlg").toBool(), false);
     VantorTerm window;
     QVERIFY(!visibleDialog(window));
+}
+
+void TestSettings::unusableStoreIsReported_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("unreadable");
+    QTest::newRow("store is a folder") << "folder" << true;
+    QTest::newRow("store without permissions") << "mode 000" << true;
+    QTest::newRow("store's folder read-only") << "read-only folder" << false;
+}
+
+// A store that cannot be read or written is named, with the cause, and nothing else changes:
+// the defaults apply and the window closes as always.
+void TestSettings::unusableStoreIsReported()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, unreadable);
+    if (kind != "folder" && geteuid() == 0)
+        QSKIP("file permissions do not bind the superuser; the folder row covers both messages");
+
+    const QString path = store().fileName();
+    const QString folder = QFileInfo(path).path();
+    QVERIFY(QDir().mkpath(folder));
+    if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == "mode 000") {
+        // Written past the store's own cache in this process, as another run would have.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\ndelay=7\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+    } else {
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+
+    QString closingMessage;
+    {
+        VantorTerm window;
+        window.show();
+        const QString status = window.statusBar()->currentMessage();
+        if (unreadable) {
+            QVERIFY2(status.startsWith("Can't read the settings (") && status.endsWith("): " + path)
+                         && status.size() > QString("Can't read the settings (): " + path).size(),
+                     qPrintable(status));
+        } else {
+            QCOMPARE(status, QStringLiteral("getting previews settings..."));
+        }
+        QCOMPARE(window.delay(), 5);
+        QCOMPARE(window.size(), QSize(800, 600));
+
+        whenDialogOpens<QMessageBox>([&closingMessage](QMessageBox *box) {
+            closingMessage = box->text();
+            box->accept();
+        });
+        QVERIFY(window.close());
+    }
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY2(closingMessage.startsWith("Can't store the settings (")
+                 && closingMessage.endsWith("): " + path)
+                 && closingMessage.size() > QString("Can't store the settings (): " + path).size(),
+             qPrintable(closingMessage));
 }
 
 QTEST_MAIN(TestSettings)

@@ -339,6 +339,9 @@ void ConnectionTest::unplugWhileOpen()
     device.hangUp();
     QTRY_COMPARE(w.status(), notFound);
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+    // The log says what happened to the device, not a stale error of the library.
+    QVERIFY(log.lines().contains(
+        notFound + QStringLiteral(" (%1: the device went away)").arg(device.portName())));
 
     const double cpu = cpuSecondsOver(1000);
     QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));

@@ -6,6 +6,7 @@
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -59,6 +60,7 @@ private slots:
     void otherErrorsKeepThePortOpen_data();
     void otherErrorsKeepThePortOpen();
     void hangUpEndsTheChannelWithoutBusyLoop();
+    void portHeldByAnotherProgram();
 };
 
 void SerialPortTest::baudRateTable_data()
@@ -316,7 +318,7 @@ void SerialPortTest::lostPortIsClosedAtOnce_data()
     QTest::newRow("read error") << "directory"
                                 << "Is a directory";
     QTest::newRow("resource error") << "hung-up terminal"
-                                    << "Input/output error";
+                                    << "the device hung up";
 }
 
 void SerialPortTest::lostPortIsClosedAtOnce()
@@ -380,14 +382,34 @@ void SerialPortTest::hangUpEndsTheChannelWithoutBusyLoop()
     QVERIFY(channel.openPort(device.portName()));
 
     // Which error the library reports for a hang-up depends on a stale errno; either must end
-    // the channel.
+    // the channel, and the reason says what happened, not the errno.
     device.hangUp();
     QTRY_COMPARE(lost.count(), 1);
     QVERIFY(!portOf(channel)->isOpen());
+    QCOMPARE(lost.first().first().toString(), QStringLiteral("the device went away"));
 
     const double cpu = cpuSecondsOver(1000);
     QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
     QCOMPARE(lost.count(), 1);
+}
+
+// A second instance, or any program that locks the port the classic way, holds it: the reason
+// names the holder instead of sending the user after access rights.
+void SerialPortTest::portHeldByAnotherProgram()
+{
+    SimulatedDevice device;
+    QVERIFY(device.isValid());
+    SerialPort holder;
+    QVERIFY(holder.openPort(device.portName()));
+    SerialPort second;
+    QVERIFY(!second.openPort(device.portName()));
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QCOMPARE(second.errorString(), QStringLiteral("in use by another program, %1 (process %2)")
+                                       .arg(program)
+                                       .arg(QCoreApplication::applicationPid()));
+
+    holder.closePort();
+    QVERIFY(second.openPort(device.portName()));
 }
 
 QTEST_MAIN(SerialPortTest)
