@@ -2,6 +2,7 @@
 
 #include "app/programtitle.h"
 #include "app/vantorterm.h"
+#include "compat/qtcompat.h"
 #include "fkeys/functiondlg.h"
 #include "terminal/ostraview.h"
 
@@ -36,6 +37,7 @@ void VantorTerm::loadSettings()
 {
     showStatus(tr("getting previews settings..."));
     QSettings settings(organisation, programTitle());
+    QtCompat::prepareSettings(settings);
 
     QPoint position = settings.value(QStringLiteral("pos")).toPoint();
     if (position == QPoint(0, 0))
@@ -59,14 +61,14 @@ void VantorTerm::loadSettings()
     int weight = settings.value(QStringLiteral("fontweight")).toInt();
     if (weight == 0)
         weight = 50;
-    // The toolkit's weight scale ends at 99; a hand-edited store must not push a value past it
-    // into the font, which would silently wrap it to an unrelated weight.
+    // The stored scale ends at 99; a hand-edited store must not push a value past it into the
+    // font, which would silently wrap it to an unrelated weight.
     weight = std::clamp(weight, 1, 99);
     const bool italic = settings.value(QStringLiteral("fontstyle")).toBool();
 
     QFont font;
     font.setFamily(family);
-    font.setWeight(weight);
+    QtCompat::setLegacyFontWeight(font, weight);
     font.setPointSize(pointSize);
     font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
     view->setViewFont(font);
@@ -95,13 +97,14 @@ void VantorTerm::storeSettings()
 {
     showStatus(tr("store current settings..."));
     QSettings settings(organisation, programTitle());
+    QtCompat::prepareSettings(settings);
 
     const QFont font = view->viewFont();
     settings.setValue(QStringLiteral("pos"), pos());
     settings.setValue(QStringLiteral("size"), size());
     settings.setValue(QStringLiteral("fontfamily"), font.family());
     settings.setValue(QStringLiteral("fontsize"), font.pointSize());
-    settings.setValue(QStringLiteral("fontweight"), font.weight());
+    settings.setValue(QStringLiteral("fontweight"), QtCompat::legacyFontWeight(font));
     settings.setValue(QStringLiteral("fontstyle"), font.style() != QFont::StyleNormal);
     settings.setValue(QStringLiteral("fontcolor"), view->fontColor().name());
     settings.setValue(QStringLiteral("backcolor"), view->backColor().name());

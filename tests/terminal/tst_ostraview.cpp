@@ -446,7 +446,7 @@ void TestOstraView::constructionLook()
     OstraView view;
     QCOMPARE(view.viewFont().family(), QStringLiteral("Courier New"));
     QCOMPARE(view.viewFont().pointSize(), 10);
-    QCOMPARE(view.viewFont().weight(), 50);
+    QCOMPARE(view.viewFont().weight(), QFont::Normal);
     QCOMPARE(view.viewFont().style(), QFont::StyleNormal);
     QCOMPARE(view.fontColor(), QColor(255, 255, 255));
     QCOMPARE(view.backColor(), QColor(43, 88, 65));
@@ -464,7 +464,7 @@ void TestOstraView::setters()
         = QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
                          "background-color:rgb(67,136,101); }");
     // The start-up order: each call rebuilds the sheet from all three values.
-    QFont font(QStringLiteral("Courier New"), 10, 50);
+    QFont font(QStringLiteral("Courier New"), 10, QFont::Normal);
     view.setViewFont(font);
     QCOMPARE(view.styleSheet(),
              QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
@@ -479,16 +479,16 @@ void TestOstraView::setters()
     QCOMPARE(view.styleSheet(), firstRun);
 
     // Each change keeps the other two values.
-    QFont italic(QStringLiteral("Lucida Console"), 12, QFont::Bold, true);
+    QFont italic(QStringLiteral("Lucida Console"), 12, QFont::Normal, true);
     view.setViewFont(italic);
     view.setFontColor(Qt::black);
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 400 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(67,136,101); }"));
     QCOMPARE(view.viewFont(), italic);
     view.setBackColor(QColor(1, 2, 3));
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 400 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(1,2,3); }"));
 }
 
@@ -513,7 +513,7 @@ void TestOstraView::invalidBackgroundShowsBlack()
 {
     OstraView view;
     view.resize(200, 100);
-    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, QFont::Normal));
     view.setFontColor(Qt::white);
     view.setBackColor(QColor(QStringLiteral("#438865")));
     view.show();
@@ -562,7 +562,7 @@ void TestOstraView::backgroundInsideAWindow()
 void TestOstraView::colourDialogs()
 {
     OstraView view;
-    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, QFont::Normal));
     view.setFontColor(QColor(10, 20, 30));
     view.setBackColor(QColor(40, 50, 60));
     const QString before = view.styleSheet();
@@ -604,7 +604,7 @@ void TestOstraView::colourDialogs()
 void TestOstraView::fontDialog()
 {
     OstraView view;
-    const QFont initial(QStringLiteral("Courier New"), 11, 50);
+    const QFont initial(QStringLiteral("Courier New"), 11, QFont::Normal);
     view.setViewFont(initial);
     view.setFontColor(QColor(1, 2, 3));
     const QString before = view.styleSheet();
