@@ -3,7 +3,8 @@
 # without the sections about building, testing and packaging.
 #   cmake -DSOURCE_DIR=<repository> -DOUTPUT=<file> -P userdoc.cmake
 
-# keep_sections(<text> <output> <titles...>): the text before the first "## " heading plus the named sections.
+# keep_sections(<text> <output> <titles...>): the text before the first "## " heading, then
+# the named sections.
 function(keep_sections text output)
     string(FIND "${text}" "\n## " first)
     string(SUBSTRING "${text}" 0 ${first} kept)
