@@ -1,3 +1,4 @@
+#include "compat/qtcompat.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
 
@@ -497,16 +498,19 @@ void TestOstraView::showsTheFontItIsGiven()
     // The font the view actually draws with is what the toolkit makes of the style sheet.
     OstraView view;
     view.show();
-    for (const int weight :
-         {int(QFont::Light), int(QFont::Normal), int(QFont::DemiBold), int(QFont::Bold), 99}) {
-        QFont chosen(QStringLiteral("DejaVu Sans Mono"), 13, weight, weight == QFont::Bold);
+    // Weights on the stored scale, up to its heaviest.
+    for (const int stored : {25, 50, 63, 75, 99}) {
+        QFont chosen(QStringLiteral("DejaVu Sans Mono"), 13);
+        QtCompat::setLegacyFontWeight(chosen, stored);
+        chosen.setItalic(stored == 75);
         view.setViewFont(chosen);
         view.ensurePolished();
-        QCOMPARE(view.font().weight(), weight);
+        QCOMPARE(view.font().weight(), chosen.weight());
         QCOMPARE(view.font().pointSize(), 13);
-        QCOMPARE(view.font().italic(), weight == QFont::Bold);
-        QCOMPARE(view.document()->defaultFont().weight(), weight);
+        QCOMPARE(view.font().italic(), stored == 75);
+        QCOMPARE(view.document()->defaultFont().weight(), chosen.weight());
     }
+    QVERIFY(view.font().weight() > QFont::Black);
 }
 
 void TestOstraView::invalidBackgroundShowsBlack()
