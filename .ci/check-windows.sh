@@ -2,9 +2,9 @@
 # Checks the Windows layer of device discovery with the MinGW-w64 cross compiler (Debian package
 # g++-mingw-w64-x86-64): the SetupAPI and registry code is compiled with warnings as errors and
 # linked into a small program against the Windows libraries, so that a call with wrong types or
-# a missing import fails here and not on a Windows machine. When the Qt 5 development headers
-# are installed, the Qt-facing Windows glue is also parsed for the Windows target (syntax only:
-# those headers are configured for Linux, so nothing is linked).
+# a missing import fails here and not on a Windows machine. When Qt 5 or Qt 6 development
+# headers are installed, the Qt-facing Windows glue is also parsed for the Windows target (syntax
+# only: those headers are configured for Linux, so nothing is linked).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -40,15 +40,18 @@ echo "check-windows: compiling and linking the SetupAPI layer"
     -o "$work/listdevices.exe" link/windowsdevices_win.cpp "$work/listdevices.cpp" \
     -lsetupapi -ladvapi32
 
-if pkg-config --exists Qt5Core Qt5SerialPort 2>/dev/null; then
-    echo "check-windows: parsing the Qt-facing Windows glue for the Windows target"
+# Windows users who install Qt today get Qt 6, so the glue is parsed against each Qt found here.
+for qt in Qt5 Qt6; do
+    if ! pkg-config --exists "${qt}Core" "${qt}SerialPort" 2>/dev/null; then
+        echo "check-windows: $qt headers not found; the Qt-facing glue was not parsed with them"
+        continue
+    fi
+    echo "check-windows: parsing the Qt-facing Windows glue for the Windows target ($qt)"
     # -Wno-attributes: Linux Qt headers declare exports the Windows way only in part.
     # shellcheck disable=SC2046
     "$compiler" -std=c++17 -Wall -Wextra -Werror -Wno-attributes -fsyntax-only -I. \
-        $(pkg-config --cflags Qt5Core Qt5SerialPort) \
+        $(pkg-config --cflags "${qt}Core" "${qt}SerialPort") \
         link/platform_win.cpp link/devicediscovery.cpp link/serialport.cpp
-else
-    echo "check-windows: Qt 5 headers not found; the Qt-facing glue was not parsed"
-fi
+done
 
 echo "check-windows: the Windows device layer builds"

@@ -3,6 +3,7 @@
 #include "app/logging.h"
 #include "app/programtitle.h"
 #include "app/vantorterm.h"
+#include "compat/qtcompat.h"
 #include "fkeys/functiondlg.h"
 #include "terminal/ostraview.h"
 
@@ -83,6 +84,7 @@ void VantorTerm::loadSettings()
 {
     showStatus(tr("getting previews settings..."));
     QSettings settings(organisation, programTitle());
+    QtCompat::prepareSettings(settings);
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
         showStatus(
@@ -124,14 +126,14 @@ void VantorTerm::loadSettings()
     int weight = settings.value(QStringLiteral("fontweight")).toInt();
     if (weight == 0)
         weight = 50;
-    // The toolkit's weight scale ends at 99; a hand-edited store must not push a value past it
-    // into the font, which would silently wrap it to an unrelated weight.
+    // The stored scale ends at 99; a hand-edited store must not push a value past it into the
+    // font, which would silently wrap it to an unrelated weight.
     weight = std::clamp(weight, 1, 99);
     const bool italic = settings.value(QStringLiteral("fontstyle")).toBool();
 
     QFont font;
     font.setFamily(family);
-    font.setWeight(weight);
+    QtCompat::setLegacyFontWeight(font, weight);
     font.setPointSize(pointSize);
     font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
     view->setViewFont(font);
@@ -160,13 +162,14 @@ void VantorTerm::storeSettings()
 {
     showStatus(tr("store current settings..."));
     QSettings settings(organisation, programTitle());
+    QtCompat::prepareSettings(settings);
 
     const QFont font = view->viewFont();
     settings.setValue(QStringLiteral("pos"), pos());
     settings.setValue(QStringLiteral("size"), size());
     settings.setValue(QStringLiteral("fontfamily"), font.family());
     settings.setValue(QStringLiteral("fontsize"), font.pointSize());
-    settings.setValue(QStringLiteral("fontweight"), font.weight());
+    settings.setValue(QStringLiteral("fontweight"), QtCompat::legacyFontWeight(font));
     settings.setValue(QStringLiteral("fontstyle"), font.style() != QFont::StyleNormal);
     settings.setValue(QStringLiteral("fontcolor"), view->fontColor().name());
     settings.setValue(QStringLiteral("backcolor"), view->backColor().name());

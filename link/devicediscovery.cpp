@@ -1,6 +1,6 @@
 #include "devicediscovery.h"
 
-#include <QRegExp>
+#include <QRegularExpression>
 
 namespace {
 
@@ -36,10 +36,10 @@ QString extractUsbId(int group, const QStringList &hardwareIds)
 {
     if (hardwareIds.isEmpty())
         return QString();
-    QRegExp pattern(QStringLiteral("vid_(\\w+)&pid_(\\w+)"), Qt::CaseInsensitive, QRegExp::RegExp);
-    if (pattern.indexIn(hardwareIds.first()) < 0)
-        return QString();
-    return pattern.cap(group);
+    const QRegularExpression pattern(QStringLiteral("vid_(\\w+)&pid_(\\w+)"),
+                                     QRegularExpression::CaseInsensitiveOption
+                                         | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern.match(hardwareIds.first()).captured(group);
 }
 
 bool isTarquelUsbId(const QString &vendor, const QString &product)

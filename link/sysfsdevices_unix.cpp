@@ -28,8 +28,8 @@ bool naturalLess(const QString &left, const QString &right)
             int rightStart = j;
             while (rightStart + 1 < rightEnd && right[rightStart] == QLatin1Char('0'))
                 ++rightStart;
-            const QStringRef leftDigits = left.midRef(leftStart, leftEnd - leftStart);
-            const QStringRef rightDigits = right.midRef(rightStart, rightEnd - rightStart);
+            const auto leftDigits = QStringView(left).mid(leftStart, leftEnd - leftStart);
+            const auto rightDigits = QStringView(right).mid(rightStart, rightEnd - rightStart);
             if (leftDigits.size() != rightDigits.size())
                 return leftDigits.size() < rightDigits.size();
             if (leftDigits != rightDigits)

@@ -1,4 +1,4 @@
-# Shared by the start and test scripts: installs missing Debian packages and builds.
+# Shared by the start, test and package scripts: installs missing Debian packages and builds.
 
 set -euo pipefail
 
@@ -26,9 +26,13 @@ ensure_packages() {
         "${missing[@]}"
 }
 
+# Qt 5.15 is the default build (cmake -DTARQUEL_QT=5); the tests also run against Qt 6.
 # fonts-liberation: the free face that fontconfig draws for Courier New, the terminal's font.
 build_packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core
     fonts-liberation)
+qt6_packages=(qt6-base-dev qt6-serialport-dev)
+# CPack's Debian generator finds the binaries with file and their dependencies with dpkg-shlibdeps.
+package_packages=(dpkg-dev file)
 
 # build FOLDER [CMAKE ARGS...] configures and builds the project into FOLDER.
 build() {

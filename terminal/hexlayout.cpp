@@ -63,7 +63,7 @@ QString HexLayout::rowText(const char *data, qint64 row) const
         offset >>= 4;
     }
     const qint64 first = indexOf(row, 0);
-    const int count = int(qBound<qint64>(0, m_size - first, bytesPerRow));
+    const int count = int(qBound(qint64(0), m_size - first, qint64(bytesPerRow)));
     for (int column = 0; column < count; ++column) {
         const uchar byte = uchar(data[first + column]);
         const int cell = hexCell(column);

@@ -1,5 +1,7 @@
 #include "stylesheet.h"
 
+#include "compat/qtcompat.h"
+
 #include <algorithm>
 
 namespace {
@@ -40,10 +42,8 @@ QString viewStyleSheet(const QFont &font, const QColor &fontColor, const QColor 
     // Only a true italic is named; an oblique face is left to the family's upright default.
     if (font.style() == QFont::StyleItalic)
         sheet += QStringLiteral("italic ");
-    // The style-sheet parser reads a number on the CSS scale (400 normal, 700 bold) and divides
-    // it by eight into the toolkit's scale; the toolkit's own 50 would come out as 6, so a bold
-    // font would never show bold. Written on the CSS scale, every weight reads back exactly.
-    sheet += QString::number(font.weight() * 8) + QLatin1Char(' ');
+    // Written on the parser's own scale, so that every weight reads back exactly.
+    sheet += QString::number(QtCompat::styleSheetFontWeight(font)) + QLatin1Char(' ');
     const int pointSize = std::clamp(font.pointSize(), minimumViewPointSize, maximumViewPointSize);
     sheet += QString::number(pointSize) + QStringLiteral("pt ");
     sheet += quotedFamily(font.family()) + QLatin1Char(';');

@@ -1,11 +1,14 @@
 // Draws the program's built-in images as flat icons, so that every picture in the resources is
 // our own and can be redrawn after a change of palette:  drawimages <output folder>
+// With --icons it draws the logo instead as the desktop icon, at the sizes of the freedesktop
+// icon theme:  drawimages --icons <theme folder>  writes <n>x<n>/apps/tarquel-terminal.png.
 //
 // Every picture is drawn on a 48 x 48 grid; the logo is the same grid scaled up to 512 pixels.
 // Letters are drawn as strokes rather than with a font, so that the output does not depend on
 // the fonts installed on the machine that runs the tool.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -312,32 +315,49 @@ const Picture pictures[] = {
     {"hexa.png", 48, drawHexa},          {"news.png", 48, drawNews},
 };
 
+// The desktop icon's sizes: what desktops ask the hicolor theme for, 48 pixels and up.
+const int iconSizes[] = {48, 64, 128, 256, 512};
+
+bool drawPicture(void (*draw)(QPainter &), int pixels, const QString &path)
+{
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(pixels / 48.0, pixels / 48.0);
+    draw(painter);
+    painter.end();
+    if (!QDir().mkpath(QFileInfo(path).path()) || !image.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    const bool icons = argc == 3 && qstrcmp(argv[1], "--icons") == 0;
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: %s [--icons] <output folder>\n", argv[0]);
         return 2;
     }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
-        return 1;
+    const QDir folder(QString::fromLocal8Bit(argv[argc - 1]));
+    if (icons) {
+        for (const int pixels : iconSizes) {
+            const QString size = QStringLiteral("%1x%1").arg(pixels);
+            const QString path
+                = folder.filePath(size + QStringLiteral("/apps/tarquel-terminal.png"));
+            if (!drawPicture(drawLogo, pixels, path))
+                return 1;
+        }
+        return 0;
     }
     for (const Picture &picture : pictures) {
-        QImage image(picture.pixels, picture.pixels, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(picture.pixels / 48.0, picture.pixels / 48.0);
-        picture.draw(painter);
-        painter.end();
         const QString path = folder.filePath(QString::fromLatin1(picture.fileName));
-        if (!image.save(path, "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        if (!drawPicture(picture.draw, picture.pixels, path))
             return 1;
-        }
     }
     return 0;
 }

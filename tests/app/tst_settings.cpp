@@ -2,6 +2,7 @@
 // a hand-edited store with wrong values gives.
 
 #include "app/vantorterm.h"
+#include "compat/qtcompat.h"
 #include "fkeys/functiondlg.h"
 #include "support/testenvironment.h"
 #include "terminal/ostraview.h"
@@ -65,6 +66,7 @@ private slots:
     void dialogHiddenAtCloseIsNotReopened();
     void unusableStoreIsReported_data();
     void unusableStoreIsReported();
+    void storedFileIsSharedByBothQtBuilds();
 
 private:
     TestEnvironment m_environment;
@@ -83,7 +85,7 @@ void TestSettings::firstRunGivesDefaults()
     const OstraView *view = window.findChild<OstraView *>();
     QCOMPARE(view->viewFont().family(), QStringLiteral("Courier New"));
     QCOMPARE(view->viewFont().pointSize(), 10);
-    QCOMPARE(view->viewFont().weight(), 50);
+    QCOMPARE(view->viewFont().weight(), QFont::Normal);
     QCOMPARE(view->viewFont().style(), QFont::StyleNormal);
     QCOMPARE(view->fontColor(), QColor(0xFF, 0xFF, 0xFF));
     QCOMPARE(view->backColor(), QColor(0x43, 0x88, 0x65));
@@ -106,7 +108,7 @@ void TestSettings::firstRunGivesDefaults()
 void TestSettings::roundTripBringsEverythingBack()
 {
     QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setWeight(75);
+    font.setWeight(QFont::Bold);
     font.setPointSize(13);
     font.setStyle(QFont::StyleItalic);
     const QStringList typed = {"AT", "", "ATI", "", "", "", "", "", "", "", "", "x\ty"};
@@ -150,7 +152,7 @@ void TestSettings::roundTripBringsEverythingBack()
 
     const OstraView *view = window.findChild<OstraView *>();
     QCOMPARE(view->viewFont().family(), font.family());
-    QCOMPARE(view->viewFont().weight(), 75);
+    QCOMPARE(view->viewFont().weight(), QFont::Bold);
     QCOMPARE(view->viewFont().pointSize(), 13);
     QCOMPARE(view->viewFont().style(), QFont::StyleItalic);
     QCOMPARE(view->fontColor(), QColor(10, 20, 30));
@@ -222,7 +224,7 @@ void TestSettings::handWrittenStores()
     QCOMPARE(window.delay(), 0);
     const OstraView *view = window.findChild<OstraView *>();
     QCOMPARE(view->viewFont().pointSize(), 10);
-    QCOMPARE(view->viewFont().weight(), 50);
+    QCOMPARE(view->viewFont().weight(), QFont::Normal);
     // An unparsable text colour leaves the view's own; an unparsable background shows black.
     QCOMPARE(view->fontColor(), QColor(255, 255, 255));
     QVERIFY(view->styleSheet().contains("color:rgb(255,255,255);"));
@@ -377,6 +379,43 @@ void TestSettings::unusableStoreIsReported()
                  && closingMessage.endsWith("): " + path)
                  && closingMessage.size() > QString("Can't store the settings (): " + path).size(),
              qPrintable(closingMessage));
+// data/stored.conf was written by the Qt 5 build. Both builds must read every value from it and
+// write it back byte for byte, so that either build can take over the other's store: geometry,
+// colours, a weight between two named ones, and a binding beyond ASCII.
+void TestSettings::storedFileIsSharedByBothQtBuilds()
+{
+    QFile original(QStringLiteral(TARQUEL_TEST_DATA "/stored.conf"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray stored = original.readAll();
+    const QString path = store().fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(stored);
+    }
+    {
+        VantorTerm window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.pos(), QPoint(140, 90));
+        QCOMPARE(window.size(), QSize(900, 700));
+        const OstraView *view = window.findChild<OstraView *>();
+        QCOMPARE(view->viewFont().family(), QStringLiteral("DejaVu Sans Mono"));
+        QCOMPARE(QtCompat::legacyFontWeight(view->viewFont()), 60);
+        QVERIFY(view->viewFont().weight() > QFont::Medium);
+        QVERIFY(view->viewFont().weight() < QFont::DemiBold);
+        QCOMPARE(view->fontColor(), QColor(0xfa, 0xfb, 0xfc));
+        QCOMPARE(view->backColor(), QColor(0x10, 0x20, 0x30));
+        QCOMPARE(bindings(window).mid(0, 3),
+                 QStringList({"AT\r\n", QString::fromUtf8("\u00b0C \u00e9t\u00e9"), ""}));
+        QCOMPARE(window.delay(), 250);
+        QVERIFY(visibleDialog(window));
+        window.close();
+    }
+    QFile rewritten(path);
+    QVERIFY(rewritten.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(rewritten.readAll()), QString::fromUtf8(stored));
 }
 
 QTEST_MAIN(TestSettings)

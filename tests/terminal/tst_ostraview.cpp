@@ -1,3 +1,4 @@
+#include "compat/qtcompat.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
 
@@ -446,7 +447,7 @@ void TestOstraView::constructionLook()
     OstraView view;
     QCOMPARE(view.viewFont().family(), QStringLiteral("Courier New"));
     QCOMPARE(view.viewFont().pointSize(), 10);
-    QCOMPARE(view.viewFont().weight(), 50);
+    QCOMPARE(view.viewFont().weight(), QFont::Normal);
     QCOMPARE(view.viewFont().style(), QFont::StyleNormal);
     QCOMPARE(view.fontColor(), QColor(255, 255, 255));
     QCOMPARE(view.backColor(), QColor(43, 88, 65));
@@ -464,7 +465,7 @@ void TestOstraView::setters()
         = QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
                          "background-color:rgb(67,136,101); }");
     // The start-up order: each call rebuilds the sheet from all three values.
-    QFont font(QStringLiteral("Courier New"), 10, 50);
+    QFont font(QStringLiteral("Courier New"), 10, QFont::Normal);
     view.setViewFont(font);
     QCOMPARE(view.styleSheet(),
              QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
@@ -479,16 +480,16 @@ void TestOstraView::setters()
     QCOMPARE(view.styleSheet(), firstRun);
 
     // Each change keeps the other two values.
-    QFont italic(QStringLiteral("Lucida Console"), 12, QFont::Bold, true);
+    QFont italic(QStringLiteral("Lucida Console"), 12, QFont::Normal, true);
     view.setViewFont(italic);
     view.setFontColor(Qt::black);
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 400 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(67,136,101); }"));
     QCOMPARE(view.viewFont(), italic);
     view.setBackColor(QColor(1, 2, 3));
     QCOMPARE(view.styleSheet(),
-             QStringLiteral("QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
+             QStringLiteral("QTextEdit { font:italic 400 12pt \"Lucida Console\";color:rgb(0,0,0);"
                             "background-color:rgb(1,2,3); }"));
 }
 
@@ -497,23 +498,26 @@ void TestOstraView::showsTheFontItIsGiven()
     // The font the view actually draws with is what the toolkit makes of the style sheet.
     OstraView view;
     view.show();
-    for (const int weight :
-         {int(QFont::Light), int(QFont::Normal), int(QFont::DemiBold), int(QFont::Bold), 99}) {
-        QFont chosen(QStringLiteral("DejaVu Sans Mono"), 13, weight, weight == QFont::Bold);
+    // Weights on the stored scale, up to its heaviest.
+    for (const int stored : {25, 50, 63, 75, 99}) {
+        QFont chosen(QStringLiteral("DejaVu Sans Mono"), 13);
+        QtCompat::setLegacyFontWeight(chosen, stored);
+        chosen.setItalic(stored == 75);
         view.setViewFont(chosen);
         view.ensurePolished();
-        QCOMPARE(view.font().weight(), weight);
+        QCOMPARE(view.font().weight(), chosen.weight());
         QCOMPARE(view.font().pointSize(), 13);
-        QCOMPARE(view.font().italic(), weight == QFont::Bold);
-        QCOMPARE(view.document()->defaultFont().weight(), weight);
+        QCOMPARE(view.font().italic(), stored == 75);
+        QCOMPARE(view.document()->defaultFont().weight(), chosen.weight());
     }
+    QVERIFY(view.font().weight() > QFont::Black);
 }
 
 void TestOstraView::invalidBackgroundShowsBlack()
 {
     OstraView view;
     view.resize(200, 100);
-    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, QFont::Normal));
     view.setFontColor(Qt::white);
     view.setBackColor(QColor(QStringLiteral("#438865")));
     view.show();
@@ -562,7 +566,7 @@ void TestOstraView::backgroundInsideAWindow()
 void TestOstraView::colourDialogs()
 {
     OstraView view;
-    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, 50));
+    view.setViewFont(QFont(QStringLiteral("Courier New"), 10, QFont::Normal));
     view.setFontColor(QColor(10, 20, 30));
     view.setBackColor(QColor(40, 50, 60));
     const QString before = view.styleSheet();
@@ -604,7 +608,7 @@ void TestOstraView::colourDialogs()
 void TestOstraView::fontDialog()
 {
     OstraView view;
-    const QFont initial(QStringLiteral("Courier New"), 11, 50);
+    const QFont initial(QStringLiteral("Courier New"), 11, QFont::Normal);
     view.setViewFont(initial);
     view.setFontColor(QColor(1, 2, 3));
     const QString before = view.styleSheet();

@@ -1,3 +1,4 @@
+#include "compat/qtcompat.h"
 #include "terminal/stylesheet.h"
 
 #include <QFontInfo>
@@ -15,14 +16,16 @@ private slots:
     void storedTextCannotBreakTheSheet_data();
     void storedTextCannotBreakTheSheet();
     void missingFamilyFallsBackToFixedPitch();
+    void storedWeightScale();
 };
 
+// Weights are given on the stored scale (50 normal, 75 bold, 25 light).
 static QFont makeFont(const QString &family, int pointSize, int weight, QFont::Style style)
 {
     QFont result;
     result.setFamily(family);
     result.setPointSize(pointSize);
-    result.setWeight(weight);
+    QtCompat::setLegacyFontWeight(result, weight);
     result.setStyle(style);
     return result;
 }
@@ -35,30 +38,37 @@ void TestStyleSheet::sheet_data()
     QTest::addColumn<QString>("expected");
 
     const QColor green(0x43, 0x88, 0x65);
+    // Qt 5's parser reads the CSS scale divided by eight; Qt 6's reads its own 1-1000 scale.
+    const bool qt5 = QT_VERSION_MAJOR < 6;
+    const int bold = qt5 ? 600 : 700;
+    const int light = qt5 ? 200 : 300;
+    const int heaviest = qt5 ? 792 : 1000;
     QTest::newRow("first-run look")
         << makeFont("Courier New", 10, 50, QFont::StyleNormal) << QColor(255, 255, 255) << green
         << "QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
            "background-color:rgb(67,136,101); }";
     QTest::newRow("italic bold")
-        << makeFont("Lucida Console", 12, QFont::Bold, QFont::StyleItalic) << QColor(0, 0, 0)
-        << green
-        << "QTextEdit { font:italic 600 12pt \"Lucida Console\";color:rgb(0,0,0);"
-           "background-color:rgb(67,136,101); }";
+        << makeFont("Lucida Console", 12, 75, QFont::StyleItalic) << QColor(0, 0, 0) << green
+        << QString("QTextEdit { font:italic %1 12pt \"Lucida Console\";color:rgb(0,0,0);"
+                   "background-color:rgb(67,136,101); }")
+               .arg(bold);
     QTest::newRow("oblique is not italic")
-        << makeFont("Lucida Console", 12, QFont::Bold, QFont::StyleOblique) << QColor(0, 0, 0)
-        << green
-        << "QTextEdit { font:600 12pt \"Lucida Console\";color:rgb(0,0,0);"
-           "background-color:rgb(67,136,101); }";
+        << makeFont("Lucida Console", 12, 75, QFont::StyleOblique) << QColor(0, 0, 0) << green
+        << QString("QTextEdit { font:%1 12pt \"Lucida Console\";color:rgb(0,0,0);"
+                   "background-color:rgb(67,136,101); }")
+               .arg(bold);
     QTest::newRow("family with blanks kept as it is")
-        << makeFont("DejaVu Sans  Mono Book", 9, QFont::Light, QFont::StyleNormal)
-        << QColor(1, 2, 3) << QColor(250, 128, 7)
-        << "QTextEdit { font:200 9pt \"DejaVu Sans  Mono Book\";color:rgb(1,2,3);"
-           "background-color:rgb(250,128,7); }";
+        << makeFont("DejaVu Sans  Mono Book", 9, 25, QFont::StyleNormal) << QColor(1, 2, 3)
+        << QColor(250, 128, 7)
+        << QString("QTextEdit { font:%1 9pt \"DejaVu Sans  Mono Book\";color:rgb(1,2,3);"
+                   "background-color:rgb(250,128,7); }")
+               .arg(light);
     QTest::newRow("alpha is not written")
         << makeFont("Mono", 100, 99, QFont::StyleNormal) << QColor(10, 20, 30, 40)
         << QColor(200, 100, 0, 0)
-        << "QTextEdit { font:792 100pt \"Mono\";color:rgb(10,20,30);"
-           "background-color:rgb(200,100,0); }";
+        << QString("QTextEdit { font:%1 100pt \"Mono\";color:rgb(10,20,30);"
+                   "background-color:rgb(200,100,0); }")
+               .arg(heaviest);
     QTest::newRow("size too large to show a character")
         << makeFont("Mono", 100000, 50, QFont::StyleNormal) << QColor(1, 2, 3) << QColor(4, 5, 6)
         << "QTextEdit { font:400 144pt \"Mono\";color:rgb(1,2,3);background-color:rgb(4,5,6); }";
@@ -129,6 +139,21 @@ void TestStyleSheet::missingFamilyFallsBackToFixedPitch()
     edit.ensurePolished();
     QCOMPARE(edit.font().family(), missing.family());
     QVERIFY(QFontInfo(edit.font()).fixedPitch());
+// The store keeps weights on the 0-99 scale in both builds: each value comes back from a font as
+// it went in, and the named weights land on the toolkit's own.
+void TestStyleSheet::storedWeightScale()
+{
+    QFont font;
+    for (int weight = 0; weight <= 99; ++weight) {
+        QtCompat::setLegacyFontWeight(font, weight);
+        QCOMPARE(QtCompat::legacyFontWeight(font), weight);
+    }
+    QtCompat::setLegacyFontWeight(font, 50);
+    QCOMPARE(font.weight(), QFont::Normal);
+    QtCompat::setLegacyFontWeight(font, 75);
+    QCOMPARE(font.weight(), QFont::Bold);
+    QtCompat::setLegacyFontWeight(font, 25);
+    QCOMPARE(font.weight(), QFont::Light);
 }
 
 QTEST_MAIN(TestStyleSheet)
