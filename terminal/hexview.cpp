@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QtMath>
 
+#include <algorithm>
+
 namespace {
 
 // Blank space left of the offsets and above the first row, in pixels.
@@ -127,8 +129,8 @@ void HexView::paintEvent(QPaintEvent *event)
         drawRow();
 
         const qint64 rowFirst = HexLayout::indexOf(row, 0);
-        const int firstColumn = int(qBound<qint64>(0, selectedFirst - rowFirst, 16));
-        const int lastColumn = int(qBound<qint64>(-1, selectedLast - rowFirst, 15));
+        const int firstColumn = int(std::clamp<qint64>(selectedFirst - rowFirst, 0, 16));
+        const int lastColumn = int(std::clamp<qint64>(selectedLast - rowFirst, -1, 15));
         if (selectedFirst < 0 || firstColumn > lastColumn)
             continue;
         // The selected bytes, in both columns: highlighted ground, then the row again on top in

@@ -379,6 +379,8 @@ void TestSettings::unusableStoreIsReported()
                  && closingMessage.endsWith("): " + path)
                  && closingMessage.size() > QString("Can't store the settings (): " + path).size(),
              qPrintable(closingMessage));
+}
+
 // data/stored.conf was written by the Qt 5 build. Both builds must read every value from it and
 // write it back byte for byte, so that either build can take over the other's store: geometry,
 // colours, a weight between two named ones, and a binding beyond ASCII.
