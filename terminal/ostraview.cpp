@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -41,6 +42,7 @@ OstraView::OstraView(QWidget *parent)
     QTextOption option = document()->defaultTextOption();
     option.setTextDirection(Qt::LeftToRight);
     document()->setDefaultTextOption(option);
+    useShapeFreeFont();
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
@@ -59,20 +61,31 @@ OstraView::~OstraView() = default;
 void OstraView::displayBytes(const QByteArray &data)
 {
     m_pacer->contentChanging();
-    moveToEnd();
     const DisplayEdit edit = displayEdit(data);
-    QTextCursor cursor = textCursor();
+    // A cursor of its own, so that a selection the user made stays; one edit block, so that the
+    // last line is laid out once however many parts of it change.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
     if (edit.erase > 0 && cursor.position() > 0) {
         // Backspaces erase what is on screen, a line break included; one edit for all of them.
         cursor.setPosition(qMax(0, cursor.position() - edit.erase), QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
-        ensureCursorVisible();
     }
-    // Lines that the 400-line limit would drop again at once are never laid out.
-    const QByteArray text = newestLines(edit.text, maximumLines);
-    if (!text.isEmpty())
-        cursor.insertText(QString::fromLatin1(text));
-    ensureCursorVisible();
+    // Lines that the 400-line limit would drop again at once are never laid out, nor are the
+    // characters that the line-length limit would drop.
+    const LineLimitEdit limited
+        = limitLineLength(newestLines(edit.text, maximumLines), cursor.block().length() - 1,
+                          OstraView::maximumLineLength);
+    if (limited.dropShown > 0) {
+        QTextCursor front(cursor.block());
+        front.setPosition(front.position() + limited.dropShown, QTextCursor::KeepAnchor);
+        front.removeSelectedText();
+    }
+    if (!limited.text.isEmpty())
+        cursor.insertText(QString::fromLatin1(limited.text));
+    cursor.endEditBlock();
+    followEnd();
 }
 
 void OstraView::setViewFont(const QFont &font)
@@ -163,6 +176,37 @@ void OstraView::changeBackColor()
         = QColorDialog::getColor(m_backColor, this, QStringLiteral("Background color"));
     if (color.isValid())
         setBackColor(color);
+}
+
+void OstraView::changeEvent(QEvent *event)
+{
+    QTextEdit::changeEvent(event);
+    // The base class hands the widget's new font to the document.
+    if (event->type() == QEvent::FontChange)
+        useShapeFreeFont();
+}
+
+void OstraView::followEnd()
+{
+    if (textCursor().hasSelection()) {
+        // The user's selection stays where it is, and the newest text stays in sight.
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        return;
+    }
+    moveToEnd();
+    ensureCursorVisible();
+}
+
+void OstraView::useShapeFreeFont()
+{
+    // Latin-1 text needs no shaping to be shown right, and shaping each new line was most of
+    // what laying it out cost.
+    QFont font = document()->defaultFont();
+    const auto strategy = QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping);
+    if (font.styleStrategy() == strategy)
+        return;
+    font.setStyleStrategy(strategy);
+    document()->setDefaultFont(font);
 }
 
 void OstraView::moveToEnd()

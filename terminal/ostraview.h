@@ -13,6 +13,11 @@ class OstraView : public QTextEdit
     Q_OBJECT
 
 public:
+    // A line keeps at most its newest this many characters, the way the document keeps only its
+    // newest lines: more than a maximised window shows of one line, yet a line that never ends
+    // costs a bounded time to lay out on every batch.
+    static constexpr int maximumLineLength = 8192;
+
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
@@ -35,6 +40,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void changeFont();
@@ -43,6 +49,8 @@ private slots:
 
 private:
     void moveToEnd();
+    void followEnd();
+    void useShapeFreeFont();
     void applyStyleSheet();
     bool viewportEvent(QEvent *event) override;
 

@@ -32,6 +32,7 @@ private slots:
     void keepsNewest400Lines();
     void largeBatchShowsAsIfInsertedWhole_data();
     void largeBatchShowsAsIfInsertedWhole();
+    void overlongLinesKeepTheirNewest();
     void followsNewestText();
     void keepsNewestLineInSightWhenShrunk();
     void keyPressIsReported_data();
@@ -226,6 +227,34 @@ void TestOstraView::largeBatchShowsAsIfInsertedWhole()
         QCOMPARE(view.document()->blockCount(), reference.blockCount());
         QCOMPARE(view.document()->toRawText(), reference.toRawText());
     }
+}
+
+void TestOstraView::overlongLinesKeepTheirNewest()
+{
+    const int limit = OstraView::maximumLineLength;
+    QByteArray digits;
+    for (int n = 0; digits.size() < 3 * limit; ++n)
+        digits += QByteArray::number(n) + ',';
+    OstraView view;
+    view.displayBytes(digits);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(digits.right(limit))});
+
+    // Backspace erases the character before the end, at the limit as anywhere.
+    view.displayBytes("\b\b");
+    QByteArray expected = digits.right(limit).chopped(2);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
+    view.displayBytes("XYZ");
+    expected = (expected + "XYZ").right(limit);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
+
+    // A batch of long runs between line feeds: each line on its own.
+    view.displayBytes("!\n" + digits.left(limit + 7) + "\r\nshort\n" + digits);
+    const QStringList shownLines = lines(view);
+    QCOMPARE(shownLines.size(), 4);
+    QCOMPARE(shownLines.at(0), QString::fromLatin1((expected + "!").right(limit)));
+    QCOMPARE(shownLines.at(1), QString::fromLatin1(digits.left(limit + 7).right(limit)));
+    QCOMPARE(shownLines.at(2), QStringLiteral("short"));
+    QCOMPARE(shownLines.at(3), QString::fromLatin1(digits.right(limit)));
 }
 
 void TestOstraView::followsNewestText()
