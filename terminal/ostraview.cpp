@@ -16,9 +16,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace {
 
 const int maximumLines = 400;
+// Held-back batches are inserted at most this often: no more often than the view is drawn.
+const int interval = RepaintPacer::defaultIntervalMs;
 
 } // namespace
 
@@ -45,6 +49,8 @@ OstraView::OstraView(QWidget *parent)
     useShapeFreeFont();
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &OstraView::showReceived);
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
     // opening the hex pane below it) and the lines wrap anew; a user who scrolled up stays put.
     QScrollBar *bar = verticalScrollBar();
@@ -60,8 +66,31 @@ OstraView::~OstraView() = default;
 
 void OstraView::displayBytes(const QByteArray &data)
 {
-    m_pacer->contentChanging();
     const DisplayEdit edit = displayEdit(data);
+    // The batch's backspaces take back held bytes first, as they would shown ones.
+    const int takenBack = qMin(edit.erase, int(m_held.text.size()));
+    m_held.text.chop(takenBack);
+    if (m_held.text.isEmpty())
+        m_held.erase += edit.erase - takenBack;
+    m_held.text += edit.text;
+
+    if (!m_showTimer.isActive()) {
+        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
+        if (since >= interval)
+            showReceived();
+        else
+            m_showTimer.start(int(interval - since));
+    }
+    followEnd();
+}
+
+void OstraView::showReceived()
+{
+    m_showTimer.stop();
+    if (m_held.erase == 0 && m_held.text.isEmpty())
+        return;
+    const DisplayEdit edit = std::exchange(m_held, DisplayEdit());
+    m_pacer->contentChanging();
     // A cursor of its own, so that a selection the user made stays; one edit block, so that the
     // last line is laid out once however many parts of it change.
     QTextCursor cursor(document());
@@ -86,6 +115,27 @@ void OstraView::displayBytes(const QByteArray &data)
         cursor.insertText(QString::fromLatin1(limited.text));
     cursor.endEditBlock();
     followEnd();
+    // Counted from the end, so that reading, painting and keys get their turn in between.
+    m_sinceShown.start();
+}
+
+QString OstraView::toPlainText()
+{
+    showReceived();
+    return QTextEdit::toPlainText();
+}
+
+QString OstraView::toHtml()
+{
+    showReceived();
+    return QTextEdit::toHtml();
+}
+
+void OstraView::clear()
+{
+    m_showTimer.stop();
+    m_held = DisplayEdit();
+    QTextEdit::clear();
 }
 
 void OstraView::setViewFont(const QFont &font)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "displayfilter.h"
+
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QTextEdit>
+#include <QTimer>
 
 class RepaintPacer;
 
@@ -21,7 +25,18 @@ public:
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
+    // Shows a batch of received bytes. Batches that arrive within one repaint interval of the
+    // last insertion are held back and inserted together, which no one can see on screen; the
+    // view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
+    // Inserts at once what displayBytes() holds back.
+    void showReceived();
+
+    // These hide QTextEdit's own so that what is held back is part of the text they see, or is
+    // dropped with the rest.
+    QString toPlainText();
+    QString toHtml();
+    void clear();
 
     void setViewFont(const QFont &font);
     void setFontColor(const QColor &color);
@@ -55,6 +70,9 @@ private:
     bool viewportEvent(QEvent *event) override;
 
     RepaintPacer *m_pacer = nullptr;
+    DisplayEdit m_held;
+    QTimer m_showTimer;
+    QElapsedTimer m_sinceShown;
     bool m_followsEnd = true;
 
     QFont m_viewFont;

@@ -1,4 +1,5 @@
 #include "terminal/ostraview.h"
+#include "terminal/repaintpacer.h"
 #include "terminal/stylesheet.h"
 
 #include "support/testenvironment.h"
@@ -33,6 +34,7 @@ private slots:
     void largeBatchShowsAsIfInsertedWhole_data();
     void largeBatchShowsAsIfInsertedWhole();
     void overlongLinesKeepTheirNewest();
+    void heldBackBatchesStillCount();
     void followsNewestText();
     void keepsNewestLineInSightWhenShrunk();
     void keyPressIsReported_data();
@@ -53,8 +55,9 @@ private slots:
 namespace {
 
 // The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
-QStringList lines(const OstraView &view)
+QStringList lines(OstraView &view)
 {
+    view.showReceived();
     QStringList result;
     for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
         result.append(block.text());
@@ -81,7 +84,7 @@ void showByTheRule(QTextDocument &document, const QByteArray &batch)
     cursor.insertText(QString::fromLatin1(pending));
 }
 
-QString shown(const OstraView &view)
+QString shown(OstraView &view)
 {
     return lines(view).join(QLatin1Char('\n'));
 }
@@ -224,6 +227,7 @@ void TestOstraView::largeBatchShowsAsIfInsertedWhole()
     for (const QByteArray &batch : batches) {
         view.displayBytes(batch);
         showByTheRule(reference, batch);
+        view.showReceived();
         QCOMPARE(view.document()->blockCount(), reference.blockCount());
         QCOMPARE(view.document()->toRawText(), reference.toRawText());
     }
@@ -255,6 +259,25 @@ void TestOstraView::overlongLinesKeepTheirNewest()
     QCOMPARE(shownLines.at(1), QString::fromLatin1(digits.left(limit + 7).right(limit)));
     QCOMPARE(shownLines.at(2), QStringLiteral("short"));
     QCOMPARE(shownLines.at(3), QString::fromLatin1(digits.right(limit)));
+}
+
+void TestOstraView::heldBackBatchesStillCount()
+{
+    // Batches in quick succession are inserted together, yet what reads the text sees them all.
+    OstraView view;
+    view.displayBytes("first ");
+    view.displayBytes("second\r\n");
+    view.displayBytes("x\b");
+    QCOMPARE(view.toPlainText(), QStringLiteral("first second\n"));
+    view.displayBytes("third");
+    QVERIFY(view.toHtml().contains(QLatin1String("second</p>")));
+    QVERIFY(view.toHtml().contains(QLatin1String("third</p>")));
+
+    // Clearing the screen drops what is held back too: nothing comes back after it.
+    view.displayBytes("stale");
+    view.clear();
+    QTest::qWait(3 * RepaintPacer::defaultIntervalMs);
+    QCOMPARE(view.toPlainText(), QString());
 }
 
 void TestOstraView::followsNewestText()

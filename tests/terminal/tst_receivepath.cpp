@@ -259,6 +259,7 @@ void TestReceivePath::selectionSurvivesIncomingData()
         lines += "more " + QByteArray::number(n) + "\r\n";
     sendAndWait(lines);
     sendAndWait("\b\b");
+    QVERIFY(m_view->toPlainText().endsWith("more 9"));
 
     const std::unique_ptr<QMenu> menu(m_view->createStandardContextMenu());
     QAction *copy = menu->findChild<QAction *>(QStringLiteral("edit-copy"));
@@ -273,6 +274,7 @@ void TestReceivePath::selectionSurvivesIncomingData()
 
     // Once the lines it covers are trimmed, the selection goes with them.
     sendAndWait(lines + lines + lines + lines);
+    QVERIFY(m_view->toPlainText().startsWith("more"));
     QVERIFY(!m_view->textCursor().hasSelection());
     QVERIFY(m_view->textCursor().atEnd());
 }
