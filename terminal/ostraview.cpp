@@ -23,6 +23,9 @@ namespace {
 const int maximumLines = 400;
 // Held-back batches are inserted at most this often: no more often than the view is drawn.
 const int interval = RepaintPacer::defaultIntervalMs;
+// The most characters one insertion lays out: about 10 ms even for text that is costly to lay
+// out, such as random bytes, and more than 400 ordinary lines.
+const int maximumInsertion = 32768;
 
 } // namespace
 
@@ -111,23 +114,38 @@ void OstraView::showReceived()
         front.setPosition(front.position() + limited.dropShown, QTextCursor::KeepAnchor);
         front.removeSelectedText();
     }
+    // Much text at once (long lines of many kinds of character) is inserted in parts, one per
+    // interval, so that reading, painting and keys get their turn in between; the rest waits
+    // with the batches that come meanwhile, which may push it out of the newest lines unshown.
+    const int part = m_showAll ? int(limited.text.size()) : maximumInsertion;
     if (!limited.text.isEmpty())
-        cursor.insertText(QString::fromLatin1(limited.text));
+        cursor.insertText(QString::fromLatin1(limited.text.left(part)));
     cursor.endEditBlock();
+    if (limited.text.size() > part) {
+        m_held.text.prepend(limited.text.mid(part));
+        m_showTimer.start(interval);
+    }
     followEnd();
     // Counted from the end, so that reading, painting and keys get their turn in between.
     m_sinceShown.start();
 }
 
+void OstraView::showAllReceived()
+{
+    m_showAll = true;
+    showReceived();
+    m_showAll = false;
+}
+
 QString OstraView::toPlainText()
 {
-    showReceived();
+    showAllReceived();
     return QTextEdit::toPlainText();
 }
 
 QString OstraView::toHtml()
 {
-    showReceived();
+    showAllReceived();
     return QTextEdit::toHtml();
 }
 

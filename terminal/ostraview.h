@@ -30,7 +30,7 @@ public:
     // view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
     // Inserts at once what displayBytes() holds back.
-    void showReceived();
+    void showAllReceived();
 
     // These hide QTextEdit's own so that what is held back is part of the text they see, or is
     // dropped with the rest.
@@ -63,6 +63,7 @@ private slots:
     void changeBackColor();
 
 private:
+    void showReceived();
     void moveToEnd();
     void followEnd();
     void useShapeFreeFont();
@@ -73,6 +74,7 @@ private:
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
+    bool m_showAll = false;
     bool m_followsEnd = true;
 
     QFont m_viewFont;

@@ -57,7 +57,7 @@ namespace {
 // The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
 QStringList lines(OstraView &view)
 {
-    view.showReceived();
+    view.showAllReceived();
     QStringList result;
     for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
         result.append(block.text());
@@ -227,7 +227,7 @@ void TestOstraView::largeBatchShowsAsIfInsertedWhole()
     for (const QByteArray &batch : batches) {
         view.displayBytes(batch);
         showByTheRule(reference, batch);
-        view.showReceived();
+        view.showAllReceived();
         QCOMPARE(view.document()->blockCount(), reference.blockCount());
         QCOMPARE(view.document()->toRawText(), reference.toRawText());
     }
