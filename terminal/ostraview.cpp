@@ -16,6 +16,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <limits>
 #include <utility>
 
 namespace {
@@ -53,7 +54,7 @@ OstraView::OstraView(QWidget *parent)
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
     m_showTimer.setSingleShot(true);
-    connect(&m_showTimer, &QTimer::timeout, this, &OstraView::showReceived);
+    connect(&m_showTimer, &QTimer::timeout, this, [this] { insertHeld(maximumInsertion); });
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
     // opening the hex pane below it) and the lines wrap anew; a user who scrolled up stays put.
     QScrollBar *bar = verticalScrollBar();
@@ -80,14 +81,14 @@ void OstraView::displayBytes(const QByteArray &data)
     if (!m_showTimer.isActive()) {
         const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
         if (since >= interval)
-            showReceived();
+            insertHeld(maximumInsertion);
         else
             m_showTimer.start(int(interval - since));
     }
     followEnd();
 }
 
-void OstraView::showReceived()
+void OstraView::insertHeld(int most)
 {
     m_showTimer.stop();
     if (m_held.erase == 0 && m_held.text.isEmpty())
@@ -117,12 +118,11 @@ void OstraView::showReceived()
     // Much text at once (long lines of many kinds of character) is inserted in parts, one per
     // interval, so that reading, painting and keys get their turn in between; the rest waits
     // with the batches that come meanwhile, which may push it out of the newest lines unshown.
-    const int part = m_showAll ? int(limited.text.size()) : maximumInsertion;
     if (!limited.text.isEmpty())
-        cursor.insertText(QString::fromLatin1(limited.text.left(part)));
+        cursor.insertText(QString::fromLatin1(limited.text.left(most)));
     cursor.endEditBlock();
-    if (limited.text.size() > part) {
-        m_held.text.prepend(limited.text.mid(part));
+    if (limited.text.size() > most) {
+        m_held.text.prepend(limited.text.mid(most));
         m_showTimer.start(interval);
     }
     followEnd();
@@ -132,9 +132,7 @@ void OstraView::showReceived()
 
 void OstraView::showAllReceived()
 {
-    m_showAll = true;
-    showReceived();
-    m_showAll = false;
+    insertHeld(std::numeric_limits<int>::max());
 }
 
 QString OstraView::toPlainText()

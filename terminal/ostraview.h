@@ -63,7 +63,7 @@ private slots:
     void changeBackColor();
 
 private:
-    void showReceived();
+    void insertHeld(int most);
     void moveToEnd();
     void followEnd();
     void useShapeFreeFont();
@@ -74,7 +74,6 @@ private:
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
-    bool m_showAll = false;
     bool m_followsEnd = true;
 
     QFont m_viewFont;

@@ -7,11 +7,13 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
 #include <QGroupBox>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
