@@ -129,12 +129,12 @@ QList<Scenario> scenarios()
          120000},
         {"d", "64-byte packets every 1 ms for 10 s, hex mode on", textLines, 64 * 10000, 64, 1000,
          true, 30000},
-        {"f-text", "60 s of text with blanks, no line feed, hex mode on", textWithBlanks, endless,
+        {"f-text", "text with blanks, never a line feed, hex mode on", textWithBlanks, endless,
          4096, 0, true, 60000, true},
-        {"f-base64", "60 s of base64, no line feed, hex mode on", base64Text, endless, 4096, 0,
-         true, 60000, true},
-        {"f-cr", "60 s of 70-character lines ended by CR only, hex mode on", textWithCrOnly,
-         endless, 4096, 0, true, 60000, true},
+        {"f-base64", "base64, never a line feed, hex mode on", base64Text, endless, 4096, 0, true,
+         60000, true},
+        {"f-cr", "70-character lines ended by CR only, hex mode on", textWithCrOnly, endless, 4096,
+         0, true, 60000, true},
         {"k-lines", "keys while 70-character lines stream at 1.2 MB/s, hex mode on", textLines,
          endless, fullSpeedChunk, 1000, true, 30000, false, true},
         {"k-nolf", "keys while base64 without line feed streams at 1.2 MB/s, hex mode on",
@@ -344,7 +344,7 @@ int runStream(const Scenario &scenario)
         const auto mb = [](qint64 bytes) {
             return double(bytes) / megabyte;
         };
-        std::printf("%-9s   MB/s in each %.0f s slice: %s\n", qPrintable(scenario.name),
+        std::printf("%-9s   MB/s in each %g s slice: %s\n", qPrintable(scenario.name),
                     double(sliceUs) / 1e6, rates.constData());
         // The hex view keeps every byte by design; its pages grow with them, one for one.
         std::printf("%-9s   RSS at %.0f s %.0f MB, at %.0f s %.0f MB; less the bytes the hex view "
