@@ -347,7 +347,7 @@ int runStream(const Scenario &scenario)
         std::printf("%-9s   MB/s in each %g s slice: %s\n", qPrintable(scenario.name),
                     double(sliceUs) / 1e6, rates.constData());
         // The hex view keeps every byte by design; its pages grow with them, one for one.
-        std::printf("%-9s   RSS at %.0f s %.0f MB, at %.0f s %.0f MB; less the bytes the hex view "
+        std::printf("%-9s   RSS at %.1f s %.0f MB, at %.1f s %.0f MB; less the bytes the hex view "
                     "holds %.0f MB and %.0f MB: %+.1f MB\n",
                     qPrintable(scenario.name), first.seconds, mb(first.rss), last.seconds,
                     mb(last.rss), mb(first.rss - first.held), mb(last.rss - last.held),
