@@ -81,3 +81,28 @@ void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs)
     m_cpuSeconds = threadCpuSeconds() - cpuStart;
     m_finished = true;
 }
+
+bool PtyDevice::awaitByte(char byte, int timeoutMs)
+{
+    timespec deadline{};
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    addMicroseconds(deadline, timeoutMs * 1000);
+    for (;;) {
+        char buffer[256];
+        const ssize_t n = ::read(m_pty.master(), buffer, sizeof buffer);
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] == byte)
+                return true;
+        }
+        if (n > 0)
+            continue;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long leftMs = long(deadline.tv_sec - now.tv_sec) * 1000
+                            + (deadline.tv_nsec - now.tv_nsec) / 1000000;
+        if (leftMs <= 0)
+            return false;
+        pollfd readable{m_pty.master(), POLLIN, 0};
+        poll(&readable, 1, int(leftMs));
+    }
+}

@@ -28,6 +28,10 @@ public:
     // Stops sending (at once if the terminal has stopped reading) and waits for the thread.
     void stop();
 
+    // Waits up to timeoutMs for byte to arrive from the terminal; bytes before it are skipped.
+    // Safe to call from a thread other than the sending one.
+    bool awaitByte(char byte, int timeoutMs);
+
     qint64 sent() const { return m_sent.load(); }
     bool finished() const { return m_finished.load(); }
     // CPU time the sending thread used, so that it can be left out of the terminal's figure.

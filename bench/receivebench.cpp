@@ -4,8 +4,8 @@
 //
 // Without arguments every scenario runs in a process of its own, so that each peak-memory
 // figure is that scenario's alone, and the per-batch debug lines are discarded. With scenario
-// names as arguments (a-hexoff, a-hexon, b, c, d, e) those run in this process and the debug
-// lines go to standard error.
+// names as arguments (see usage()) those run in this process and the debug lines go to standard
+// error.
 
 #include "ptydevice.h"
 
@@ -17,17 +17,21 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <random>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 static void registerImages()
@@ -49,7 +53,13 @@ struct Scenario
     int intervalUs;
     bool hexMode;
     int timeLimitMs;
+    // Runs for timeLimitMs whatever it absorbs and reports how the rate and memory develop.
+    bool timed = false;
+    // Types a key every 500 ms while the device streams, and reports how late it reaches it.
+    bool keys = false;
 };
+
+const int keyIntervalMs = 500;
 
 // 70 characters and CR LF, numbered so that no two neighbouring lines are alike.
 QByteArray textLines()
@@ -72,6 +82,22 @@ QByteArray textWithoutLineFeed()
     return text;
 }
 
+// The same lines joined by blanks: prose from a device that never sends a line feed.
+QByteArray textWithBlanks()
+{
+    QByteArray text = textLines();
+    text.replace("\r\n", " ");
+    return text;
+}
+
+// The same lines ended by CR alone, which the view drops: one endless line.
+QByteArray textWithCrOnly()
+{
+    QByteArray text = textLines();
+    text.replace("\r\n", "\r");
+    return text;
+}
+
 QByteArray randomBytes()
 {
     std::mt19937 generator(20240601);
@@ -81,8 +107,17 @@ QByteArray randomBytes()
     return bytes;
 }
 
+// Base64 without line breaks: no blank anywhere, the hardest text for line breaking.
+QByteArray base64Text()
+{
+    return randomBytes().left(3 * 65536).toBase64();
+}
+
 QList<Scenario> scenarios()
 {
+    const qint64 endless = qint64(1) << 40;
+    // USB full speed: about 1.2 MB/s, here 1200 bytes every millisecond.
+    const int fullSpeedChunk = 1200;
     return {
         {"a-hexoff", "20 MB of 70-character lines, hex mode off", textLines, 20 * megabyte, 4096, 0,
          false, 120000},
@@ -94,6 +129,16 @@ QList<Scenario> scenarios()
          120000},
         {"d", "64-byte packets every 1 ms for 10 s, hex mode on", textLines, 64 * 10000, 64, 1000,
          true, 30000},
+        {"f-text", "text with blanks, never a line feed, hex mode on", textWithBlanks, endless,
+         4096, 0, true, 60000, true},
+        {"f-base64", "base64, never a line feed, hex mode on", base64Text, endless, 4096, 0, true,
+         60000, true},
+        {"f-cr", "70-character lines ended by CR only, hex mode on", textWithCrOnly, endless, 4096,
+         0, true, 60000, true},
+        {"k-lines", "keys while 70-character lines stream at 1.2 MB/s, hex mode on", textLines,
+         endless, fullSpeedChunk, 1000, true, 30000, false, true},
+        {"k-nolf", "keys while base64 without line feed streams at 1.2 MB/s, hex mode on",
+         base64Text, endless, fullSpeedChunk, 1000, true, 30000, false, true},
     };
 }
 
@@ -117,6 +162,14 @@ double peakRssMegabytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) * 1024 / megabyte;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 qint64 currentRssBytes()
@@ -180,6 +233,15 @@ private:
     VantorTerm m_window;
 };
 
+// What a timed run saw at the end of each of its slices.
+struct Sample
+{
+    double seconds;
+    qint64 sent;
+    qint64 held;
+    qint64 rss;
+};
+
 int runStream(const Scenario &scenario)
 {
     PtyDevice device;
@@ -195,33 +257,107 @@ int runStream(const Scenario &scenario)
     tick.setTimerType(Qt::PreciseTimer);
     qint64 lastTick = 0;
     qint64 worstStallUs = 0;
+    // On a busy machine a stall may be time the process waited for a core; the CPU time the
+    // event loop's thread used between two ticks shows what the terminal's own work took.
+    double lastTickCpu = 0;
+    double worstBusy = 0;
+    // Six slices of a timed run; the first ends at 10 s for a run of 60 s.
+    const qint64 sliceUs = qint64(scenario.timeLimitMs) * 1000 / 6;
+    std::vector<Sample> samples;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = wall.nsecsElapsed() / 1000;
         worstStallUs = qMax(worstStallUs, now - lastTick - 10000);
         lastTick = now;
+        const double cpuNow = threadCpuSeconds();
+        worstBusy = qMax(worstBusy, cpuNow - lastTickCpu);
+        lastTickCpu = cpuNow;
+        if (scenario.timed && now >= sliceUs * qint64(samples.size() + 1)) {
+            samples.push_back(
+                {double(now) / 1e6, device.sent(), terminal.held(), currentRssBytes()});
+        }
         if (terminal.held() >= scenario.total || now / 1000 > scenario.timeLimitMs)
             loop.quit();
     });
 
+    // A person typing: the key is queued for the window as the window system would, and timed
+    // until its byte is on the device's side of the pty.
+    std::vector<double> keyMs;
+    std::atomic<bool> typing{scenario.keys};
+    std::thread typist;
+    if (scenario.keys) {
+        typist = std::thread([&] {
+            while (typing) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(keyIntervalMs));
+                if (!typing)
+                    break;
+                const auto sent = std::chrono::steady_clock::now();
+                QCoreApplication::postEvent(terminal.text,
+                                            new QKeyEvent(QEvent::KeyPress, Qt::Key_K,
+                                                          Qt::NoModifier, QStringLiteral("k")));
+                const bool arrived = device.awaitByte('k', 10000);
+                const std::chrono::duration<double, std::milli> late
+                    = std::chrono::steady_clock::now() - sent;
+                keyMs.push_back(arrived ? late.count() : 10000.0);
+            }
+        });
+    }
+
     batchCount = 0;
     const double cpuStart = processCpuSeconds();
     wall.start();
+    lastTickCpu = threadCpuSeconds();
     tick.start(10);
     device.start(scenario.pattern(), scenario.total, scenario.chunk, scenario.intervalUs);
     loop.exec();
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     tick.stop();
+    typing = false;
+    if (typist.joinable())
+        typist.join();
     device.stop();
     const double cpu = processCpuSeconds() - cpuStart - device.cpuSeconds();
 
+    // A long timed run can outgrow what the hex view keeps (it then gives up its oldest rows),
+    // so there what the device got rid of counts, which trails what was read by one pty buffer.
     const qint64 held = terminal.held();
-    const double megabytes = double(held) / megabyte;
-    std::printf("%-9s %-50s %6.1f MB %7.2f s %7.2f MB/s %6.3f CPU-s/MB  stall %5.0f ms  "
-                "peak RSS %5.0f MB  %6d batches%s\n",
+    const qint64 absorbed = scenario.timed || scenario.keys ? device.sent() : held;
+    const double megabytes = double(absorbed) / megabyte;
+    std::printf("%-9s %-50s %6.1f MB %7.2f s %7.2f MB/s %6.3f CPU-s/MB  stall %5.0f ms "
+                "(CPU %3.0f ms)  peak RSS %5.0f MB  %6d batches%s\n",
                 qPrintable(scenario.name), qPrintable(scenario.description), megabytes, seconds,
                 megabytes / seconds, megabytes > 0 ? cpu / megabytes : 0.0,
-                double(worstStallUs) / 1000, peakRssMegabytes(), batchCount,
-                held < scenario.total ? "  (time limit: not all absorbed)" : "");
+                double(worstStallUs) / 1000, worstBusy * 1000, peakRssMegabytes(), batchCount,
+                held < scenario.total && !scenario.timed && !scenario.keys
+                    ? "  (time limit: not all absorbed)"
+                    : "");
+    if (samples.size() >= 2) {
+        QByteArray rates;
+        for (size_t n = 0; n < samples.size(); ++n) {
+            const Sample before = n ? samples[n - 1] : Sample{0, 0, 0, 0};
+            rates += QByteArray::number(double(samples[n].sent - before.sent) / megabyte
+                                            / (samples[n].seconds - before.seconds),
+                                        'f', 2)
+                     + ' ';
+        }
+        const Sample &first = samples.front();
+        const Sample &last = samples.back();
+        const auto mb = [](qint64 bytes) {
+            return double(bytes) / megabyte;
+        };
+        std::printf("%-9s   MB/s in each %g s slice: %s\n", qPrintable(scenario.name),
+                    double(sliceUs) / 1e6, rates.constData());
+        // The hex view keeps every byte by design; its pages grow with them, one for one.
+        std::printf("%-9s   RSS at %.1f s %.0f MB, at %.1f s %.0f MB; less the bytes the hex view "
+                    "holds %.0f MB and %.0f MB: %+.1f MB\n",
+                    qPrintable(scenario.name), first.seconds, mb(first.rss), last.seconds,
+                    mb(last.rss), mb(first.rss - first.held), mb(last.rss - last.held),
+                    mb((last.rss - last.held) - (first.rss - first.held)));
+    }
+    if (scenario.keys) {
+        const double worst = keyMs.empty() ? 0 : *std::max_element(keyMs.begin(), keyMs.end());
+        std::printf("%-9s   key to device: %zu keys, median %.1f ms, worst %.1f ms\n",
+                    qPrintable(scenario.name), keyMs.size(), median(keyMs), worst);
+    }
     return 0;
 }
 
@@ -279,22 +415,35 @@ int runHexHeld()
     return 0;
 }
 
-// A name may end in "@<megabytes>" to send another amount than the scenario's, as for a run under
-// a profiler.
+void usage()
+{
+    std::fprintf(stderr, "usage: receivebench [scenario[@amount]...]\n"
+                         "  amount: megabytes to send, or seconds to run for f-* and k-*\n");
+    for (const Scenario &scenario : scenarios())
+        std::fprintf(stderr, "  %-9s %s\n", qPrintable(scenario.name),
+                     qPrintable(scenario.description));
+    std::fprintf(stderr, "  e         the hex view holding 1 MB and 100 MB\n");
+}
+
+// A name may end in "@<amount>" to send other megabytes than the scenario's, or to run a timed
+// scenario for other seconds, as for a shorter run or one under a profiler.
 int runOne(const QString &argument)
 {
     const QString name = argument.section(QLatin1Char('@'), 0, 0);
-    const double megabytes = argument.section(QLatin1Char('@'), 1).toDouble();
+    const double amount = argument.section(QLatin1Char('@'), 1).toDouble();
     if (name == QLatin1String("e"))
         return runHexHeld();
     for (Scenario scenario : scenarios()) {
         if (scenario.name != name)
             continue;
-        if (megabytes > 0)
-            scenario.total = qint64(megabytes * megabyte);
+        if (amount > 0 && (scenario.timed || scenario.keys))
+            scenario.timeLimitMs = int(amount * 1000);
+        else if (amount > 0)
+            scenario.total = qint64(amount * megabyte);
         return runStream(scenario);
     }
     std::fprintf(stderr, "unknown scenario %s\n", qPrintable(name));
+    usage();
     return 2;
 }
 
@@ -317,6 +466,17 @@ int main(int argc, char *argv[])
         return result;
     }
 
+    std::printf("Each line: scenario, what the device sends, MB absorbed (1 MB = 10^6 bytes), wall "
+                "time, MB/s, CPU-seconds per MB (the device thread's own left out), the worst "
+                "lateness of a 10 ms timer (stall) and the most CPU time the event loop's thread "
+                "used between two of its ticks (on a busy machine a stall can be longer: time "
+                "spent waiting for a core), peak RSS, batches read. Timed runs (f-*) "
+                "add the rate in each sixth of the run and RSS after the first sixth and at the "
+                "end, also less the bytes the hex view holds (it keeps every byte). Key runs "
+                "(k-*) add the time from a key queued for the window to its byte on the "
+                "device's side, one key every %d ms.\n\n",
+                keyIntervalMs);
+    std::fflush(stdout);
     // Each scenario in a process of its own, its debug lines thrown away.
     for (const Scenario &scenario : scenarios())
         names.append(scenario.name);

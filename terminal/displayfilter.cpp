@@ -36,3 +36,41 @@ QByteArray newestLines(const QByteArray &text, int maximumLines)
     }
     return text.mid(from);
 }
+
+LineLimitEdit limitLineLength(const QByteArray &text, int shownLength, int maximumLength)
+{
+    LineLimitEdit edit;
+    int from = 0;
+    int lineLength = shownLength;
+    // Copies only when a line is too long; text of ordinary lines is shared as it is.
+    bool copying = false;
+    while (from <= text.size()) {
+        int end = text.indexOf('\n', from);
+        if (end < 0)
+            end = text.size();
+        const int length = end - from;
+        const int excess = lineLength + length - maximumLength;
+        if (excess > 0) {
+            const int fromShown = qMin(excess, lineLength);
+            if (from == 0)
+                edit.dropShown = fromShown;
+            if (!copying) {
+                edit.text = text.left(from);
+                copying = true;
+            }
+            edit.text.append(text.constData() + from + (excess - fromShown),
+                             length - (excess - fromShown));
+        } else if (copying) {
+            edit.text.append(text.constData() + from, length);
+        }
+        if (end == text.size())
+            break;
+        if (copying)
+            edit.text.append('\n');
+        from = end + 1;
+        lineLength = 0;
+    }
+    if (!copying)
+        edit.text = text;
+    return edit;
+}

@@ -20,3 +20,15 @@ DisplayEdit displayEdit(const QByteArray &batch);
 // starts at the maximumLines-th line feed from its end, whose break then still closes the
 // older line as it would have. Otherwise text is returned whole.
 QByteArray newestLines(const QByteArray &text, int maximumLines);
+
+// What appending text to a view whose lines keep only their newest maximumLength characters
+// leaves: dropShown characters come off the front of the line shown last (shownLength long,
+// which text continues), and text keeps of each of its lines only what can still be among the
+// newest maximumLength characters of that line. Line feeds are all kept.
+struct LineLimitEdit
+{
+    int dropShown = 0;
+    QByteArray text;
+};
+
+LineLimitEdit limitLineLength(const QByteArray &text, int shownLength, int maximumLength);

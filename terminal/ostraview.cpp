@@ -14,14 +14,22 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 namespace {
 
 const int maximumLines = 400;
+// Held-back batches are inserted at most this often: no more often than the view is drawn.
+const int interval = RepaintPacer::defaultIntervalMs;
+// The most characters one insertion lays out: about 10 ms even for text that is costly to lay
+// out, such as random bytes, and more than 400 ordinary lines.
+const int maximumInsertion = 32768;
 
 } // namespace
 
@@ -45,8 +53,11 @@ OstraView::OstraView(QWidget *parent)
     QTextOption option = document()->defaultTextOption();
     option.setTextDirection(Qt::LeftToRight);
     document()->setDefaultTextOption(option);
+    useShapeFreeFont();
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, [this] { insertHeld(maximumInsertion); });
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
     // opening the hex pane below it) and the lines wrap anew; a user who scrolled up stays put.
     QScrollBar *bar = verticalScrollBar();
@@ -62,21 +73,88 @@ OstraView::~OstraView() = default;
 
 void OstraView::displayBytes(const QByteArray &data)
 {
-    m_pacer->contentChanging();
-    moveToEnd();
     const DisplayEdit edit = displayEdit(data);
-    QTextCursor cursor = textCursor();
+    // The batch's backspaces take back held bytes first, as they would shown ones.
+    const int takenBack = qMin(edit.erase, int(m_held.text.size()));
+    m_held.text.chop(takenBack);
+    if (m_held.text.isEmpty())
+        m_held.erase += edit.erase - takenBack;
+    m_held.text += edit.text;
+
+    if (!m_showTimer.isActive()) {
+        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
+        if (since >= interval)
+            insertHeld(maximumInsertion);
+        else
+            m_showTimer.start(int(interval - since));
+    }
+    followEnd();
+}
+
+void OstraView::insertHeld(int most)
+{
+    m_showTimer.stop();
+    if (m_held.erase == 0 && m_held.text.isEmpty())
+        return;
+    const DisplayEdit edit = std::exchange(m_held, DisplayEdit());
+    m_pacer->contentChanging();
+    // A cursor of its own, so that a selection the user made stays; one edit block, so that the
+    // last line is laid out once however many parts of it change.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
     if (edit.erase > 0 && cursor.position() > 0) {
         // Backspaces erase what is on screen, a line break included; one edit for all of them.
         cursor.setPosition(qMax(0, cursor.position() - edit.erase), QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
-        ensureCursorVisible();
     }
-    // Lines that the 400-line limit would drop again at once are never laid out.
-    const QByteArray text = newestLines(edit.text, maximumLines);
-    if (!text.isEmpty())
-        cursor.insertText(QString::fromLatin1(text));
-    ensureCursorVisible();
+    // Lines that the 400-line limit would drop again at once are never laid out, nor are the
+    // characters that the line-length limit would drop.
+    const LineLimitEdit limited
+        = limitLineLength(newestLines(edit.text, maximumLines), cursor.block().length() - 1,
+                          OstraView::maximumLineLength);
+    if (limited.dropShown > 0) {
+        QTextCursor front(cursor.block());
+        front.setPosition(front.position() + limited.dropShown, QTextCursor::KeepAnchor);
+        front.removeSelectedText();
+    }
+    // Much text at once (long lines of many kinds of character) is inserted in parts, one per
+    // interval, so that reading, painting and keys get their turn in between; the rest waits
+    // with the batches that come meanwhile, which may push it out of the newest lines unshown.
+    if (!limited.text.isEmpty())
+        cursor.insertText(QString::fromLatin1(limited.text.left(most)));
+    cursor.endEditBlock();
+    if (limited.text.size() > most) {
+        m_held.text.prepend(limited.text.mid(most));
+        m_showTimer.start(interval);
+    }
+    followEnd();
+    // Counted from the end, so that reading, painting and keys get their turn in between.
+    m_sinceShown.start();
+}
+
+void OstraView::showAllReceived()
+{
+    insertHeld(std::numeric_limits<int>::max());
+}
+
+QString OstraView::toPlainText()
+{
+    showAllReceived();
+    return QTextEdit::toPlainText();
+}
+
+QString OstraView::toHtml()
+{
+    showAllReceived();
+    return QTextEdit::toHtml();
+}
+
+void OstraView::clear()
+{
+    m_showTimer.stop();
+    m_held = DisplayEdit();
+    QTextEdit::clear();
 }
 
 void OstraView::setViewFont(const QFont &font)
@@ -172,6 +250,37 @@ void OstraView::changeBackColor()
         = QColorDialog::getColor(m_backColor, this, QStringLiteral("Background color"));
     if (color.isValid())
         setBackColor(color);
+}
+
+void OstraView::changeEvent(QEvent *event)
+{
+    QTextEdit::changeEvent(event);
+    // The base class hands the widget's new font to the document.
+    if (event->type() == QEvent::FontChange)
+        useShapeFreeFont();
+}
+
+void OstraView::followEnd()
+{
+    if (textCursor().hasSelection()) {
+        // The user's selection stays where it is, and the newest text stays in sight.
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        return;
+    }
+    moveToEnd();
+    ensureCursorVisible();
+}
+
+void OstraView::useShapeFreeFont()
+{
+    // Latin-1 text needs no shaping to be shown right, and shaping each new line was most of
+    // what laying it out cost.
+    QFont font = document()->defaultFont();
+    const auto strategy = QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping);
+    if (font.styleStrategy() == strategy)
+        return;
+    font.setStyleStrategy(strategy);
+    document()->setDefaultFont(font);
 }
 
 void OstraView::moveToEnd()

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "displayfilter.h"
+
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QTextEdit>
+#include <QTimer>
 
 class RepaintPacer;
 
@@ -13,10 +17,26 @@ class OstraView : public QTextEdit
     Q_OBJECT
 
 public:
+    // A line keeps at most its newest this many characters, the way the document keeps only its
+    // newest lines: more than a maximised window shows of one line, yet a line that never ends
+    // costs a bounded time to lay out on every batch.
+    static constexpr int maximumLineLength = 8192;
+
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
+    // Shows a batch of received bytes. Batches that arrive within one repaint interval of the
+    // last insertion are held back and inserted together, which no one can see on screen; the
+    // view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
+    // Inserts at once what displayBytes() holds back.
+    void showAllReceived();
+
+    // These hide QTextEdit's own so that what is held back is part of the text they see, or is
+    // dropped with the rest.
+    QString toPlainText();
+    QString toHtml();
+    void clear();
 
     void setViewFont(const QFont &font);
     void setFontColor(const QColor &color);
@@ -35,6 +55,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void changeFont();
@@ -42,11 +63,17 @@ private slots:
     void changeBackColor();
 
 private:
+    void insertHeld(int most);
     void moveToEnd();
+    void followEnd();
+    void useShapeFreeFont();
     void applyStyleSheet();
     bool viewportEvent(QEvent *event) override;
 
     RepaintPacer *m_pacer = nullptr;
+    DisplayEdit m_held;
+    QTimer m_showTimer;
+    QElapsedTimer m_sinceShown;
     bool m_followsEnd = true;
 
     QFont m_viewFont;

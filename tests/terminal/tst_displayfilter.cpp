@@ -6,8 +6,8 @@
 
 #include <random>
 
-// The byte rules of the text view without the view: what a batch erases and adds, and which
-// part of a long text can still be among the newest lines.
+// The byte rules of the text view without the view: what a batch erases and adds, which part of
+// a long text can still be among the newest lines, and what of a long line is kept.
 class TestDisplayFilter : public QObject
 {
     Q_OBJECT
@@ -20,6 +20,8 @@ private slots:
     void newestLines();
     void newestLinesLeaveTheSameDocument_data();
     void newestLinesLeaveTheSameDocument();
+    void limitLineLength_data();
+    void limitLineLength();
 };
 
 namespace {
@@ -165,6 +167,38 @@ void TestDisplayFilter::newestLinesLeaveTheSameDocument()
 
     QCOMPARE(documentText(newest), documentText(whole));
     QCOMPARE(newest.blockCount(), whole.blockCount());
+}
+
+void TestDisplayFilter::limitLineLength_data()
+{
+    QTest::addColumn<QByteArray>("screen");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    // The limit is 4 characters a line.
+    QTest::newRow("short lines as they are")
+        << QByteArray("ab") << QByteArray("cd\nefgh\n") << QByteArray("abcd\nefgh\n");
+    QTest::newRow("an overlong line keeps its newest")
+        << QByteArray() << QByteArray("abcdefghij") << QByteArray("ghij");
+    QTest::newRow("the shown line gives up its oldest")
+        << QByteArray("x\nabc") << QByteArray("de") << QByteArray("x\nbcde");
+    QTest::newRow("the shown line gives up all, the text its oldest")
+        << QByteArray("x\nabc") << QByteArray("defghi") << QByteArray("x\nfghi");
+    QTest::newRow("each line of the text on its own")
+        << QByteArray("abcd") << QByteArray("e\n123456\n\n78\nuvwxyz")
+        << QByteArray("bcde\n3456\n\n78\nwxyz");
+    QTest::newRow("a line feed first closes the shown line")
+        << QByteArray("abcd") << QByteArray("\nefghi") << QByteArray("abcd\nfghi");
+}
+
+void TestDisplayFilter::limitLineLength()
+{
+    QFETCH(QByteArray, screen);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    const int lastLine = screen.lastIndexOf('\n') + 1;
+    const LineLimitEdit edit = ::limitLineLength(text, screen.size() - lastLine, 4);
+    screen.remove(lastLine, edit.dropShown);
+    QCOMPARE(screen + edit.text, expected);
 }
 
 QTEST_MAIN(TestDisplayFilter)

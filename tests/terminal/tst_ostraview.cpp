@@ -1,5 +1,6 @@
 #include "compat/qtcompat.h"
 #include "terminal/ostraview.h"
+#include "terminal/repaintpacer.h"
 #include "terminal/stylesheet.h"
 
 #include "support/testenvironment.h"
@@ -33,6 +34,8 @@ private slots:
     void keepsNewest400Lines();
     void largeBatchShowsAsIfInsertedWhole_data();
     void largeBatchShowsAsIfInsertedWhole();
+    void overlongLinesKeepTheirNewest();
+    void heldBackBatchesStillCount();
     void followsNewestText();
     void keepsNewestLineInSightWhenShrunk();
     void keyPressIsReported_data();
@@ -53,8 +56,9 @@ private slots:
 namespace {
 
 // The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
-QStringList lines(const OstraView &view)
+QStringList lines(OstraView &view)
 {
+    view.showAllReceived();
     QStringList result;
     for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
         result.append(block.text());
@@ -81,7 +85,7 @@ void showByTheRule(QTextDocument &document, const QByteArray &batch)
     cursor.insertText(QString::fromLatin1(pending));
 }
 
-QString shown(const OstraView &view)
+QString shown(OstraView &view)
 {
     return lines(view).join(QLatin1Char('\n'));
 }
@@ -224,9 +228,57 @@ void TestOstraView::largeBatchShowsAsIfInsertedWhole()
     for (const QByteArray &batch : batches) {
         view.displayBytes(batch);
         showByTheRule(reference, batch);
+        view.showAllReceived();
         QCOMPARE(view.document()->blockCount(), reference.blockCount());
         QCOMPARE(view.document()->toRawText(), reference.toRawText());
     }
+}
+
+void TestOstraView::overlongLinesKeepTheirNewest()
+{
+    const int limit = OstraView::maximumLineLength;
+    QByteArray digits;
+    for (int n = 0; digits.size() < 3 * limit; ++n)
+        digits += QByteArray::number(n) + ',';
+    OstraView view;
+    view.displayBytes(digits);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(digits.right(limit))});
+
+    // Backspace erases the character before the end, at the limit as anywhere.
+    view.displayBytes("\b\b");
+    QByteArray expected = digits.right(limit).chopped(2);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
+    view.displayBytes("XYZ");
+    expected = (expected + "XYZ").right(limit);
+    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
+
+    // A batch of long runs between line feeds: each line on its own.
+    view.displayBytes("!\n" + digits.left(limit + 7) + "\r\nshort\n" + digits);
+    const QStringList shownLines = lines(view);
+    QCOMPARE(shownLines.size(), 4);
+    QCOMPARE(shownLines.at(0), QString::fromLatin1((expected + "!").right(limit)));
+    QCOMPARE(shownLines.at(1), QString::fromLatin1(digits.left(limit + 7).right(limit)));
+    QCOMPARE(shownLines.at(2), QStringLiteral("short"));
+    QCOMPARE(shownLines.at(3), QString::fromLatin1(digits.right(limit)));
+}
+
+void TestOstraView::heldBackBatchesStillCount()
+{
+    // Batches in quick succession are inserted together, yet what reads the text sees them all.
+    OstraView view;
+    view.displayBytes("first ");
+    view.displayBytes("second\r\n");
+    view.displayBytes("x\b");
+    QCOMPARE(view.toPlainText(), QStringLiteral("first second\n"));
+    view.displayBytes("third");
+    QVERIFY(view.toHtml().contains(QLatin1String("second</p>")));
+    QVERIFY(view.toHtml().contains(QLatin1String("third</p>")));
+
+    // Clearing the screen drops what is held back too: nothing comes back after it.
+    view.displayBytes("stale");
+    view.clear();
+    QTest::qWait(3 * RepaintPacer::defaultIntervalMs);
+    QCOMPARE(view.toPlainText(), QString());
 }
 
 void TestOstraView::followsNewestText()

@@ -6,8 +6,14 @@
 #include "support/testenvironment.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QFile>
 #include <QGroupBox>
+#include <QMenu>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <memory>
@@ -30,6 +36,8 @@ private slots:
     void readCommWithNothingQueuedChangesNothing();
     void hexViewFollowsTheNewestBytes();
     void reconnectingStartsWithEmptyViews();
+    void endlessLineKeepsItsNewestCharacters();
+    void selectionSurvivesIncomingData();
 
 private:
     void connectDevice();
@@ -204,6 +212,73 @@ void TestReceivePath::reconnectingStartsWithEmptyViews()
     sendAndWait("after");
     QCOMPARE(m_view->toPlainText(), QString("after"));
     QCOMPARE(m_hex->data(), QByteArray("after"));
+}
+
+void TestReceivePath::endlessLineKeepsItsNewestCharacters()
+{
+    // A device that ends its lines with CR only: the view drops the CR, so this is one line.
+    QByteArray stream;
+    for (int n = 0; stream.size() < 100000; ++n)
+        stream += "reading " + QByteArray::number(n) + "\r";
+    stream.truncate(100000);
+    setHexMode(true);
+    sendAndWait(stream);
+
+    QCOMPARE(m_hex->data(), stream);
+    QByteArray newest = stream;
+    newest.replace('\r', QByteArray());
+    newest = newest.right(OstraView::maximumLineLength);
+    QCOMPARE(m_view->toPlainText(), QString::fromLatin1(newest));
+
+    // A capture holds what the view shows, in both formats.
+    QTemporaryDir folder;
+    for (const QString &name : {QStringLiteral("c.log"), QStringLiteral("c.html")}) {
+        const QString path = folder.filePath(name);
+        m_window->setCaptureFileNamePrompt([path](QWidget *) { return path; });
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "saveCapture"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString saved = QString::fromLatin1(file.readAll());
+        QTextDocument document;
+        if (name.endsWith(QLatin1String(".html")))
+            document.setHtml(saved);
+        else
+            document.setPlainText(saved);
+        QCOMPARE(document.toPlainText(), QString::fromLatin1(newest));
+    }
+}
+
+void TestReceivePath::selectionSurvivesIncomingData()
+{
+    sendAndWait("first line\r\nsecond line\r\n");
+    QTextCursor selection(m_view->document());
+    selection.setPosition(6);
+    selection.setPosition(10, QTextCursor::KeepAnchor);
+    m_view->setTextCursor(selection);
+
+    QByteArray lines;
+    for (int n = 0; n < 100; ++n)
+        lines += "more " + QByteArray::number(n) + "\r\n";
+    sendAndWait(lines);
+    sendAndWait("\b\b");
+    QVERIFY(m_view->toPlainText().endsWith("more 9"));
+
+    const std::unique_ptr<QMenu> menu(m_view->createStandardContextMenu());
+    QAction *copy = menu->findChild<QAction *>(QStringLiteral("edit-copy"));
+    QVERIFY(copy);
+    QVERIFY(copy->isEnabled());
+    copy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("line"));
+    // The newest text is still in sight.
+    QScrollBar *bar = m_view->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    // Once the lines it covers are trimmed, the selection goes with them.
+    sendAndWait(lines + lines + lines + lines);
+    QVERIFY(m_view->toPlainText().startsWith("more"));
+    QVERIFY(!m_view->textCursor().hasSelection());
+    QVERIFY(m_view->textCursor().atEnd());
 }
 
 QTEST_MAIN(TestReceivePath)
