@@ -358,7 +358,8 @@ void TestMainWindow::connectionMessageOutlivesHovering()
     menu->popup(window.mapToGlobal(QPoint(10, 10)));
     QVERIFY(QTest::qWaitForWindowExposed(menu));
     const QRect entry = menu->actionGeometry(window.findChild<QAction *>("action_Clear_Screen"));
-    QMouseEvent hover(QEvent::MouseMove, entry.center(), Qt::NoButton, {}, {});
+    QMouseEvent hover(QEvent::MouseMove, entry.center(), menu->mapToGlobal(entry.center()),
+                      Qt::NoButton, {}, {});
     QApplication::sendEvent(menu, &hover);
     QCOMPARE(menu->activeAction(), window.findChild<QAction *>("action_Clear_Screen"));
     menu->close();

@@ -400,8 +400,8 @@ void TestSettings::storedFileIsSharedByBothQtBuilds()
         VantorTerm window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.pos(), QPoint(140, 90));
-        QCOMPARE(window.size(), QSize(900, 700));
+        QCOMPARE(window.pos(), QPoint(40, 30));
+        QCOMPARE(window.size(), QSize(720, 520));
         const OstraView *view = window.findChild<OstraView *>();
         QCOMPARE(view->viewFont().family(), QStringLiteral("DejaVu Sans Mono"));
         QCOMPARE(QtCompat::legacyFontWeight(view->viewFont()), 60);

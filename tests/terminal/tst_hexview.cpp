@@ -232,8 +232,9 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     const QImage before = viewport->grab().toImage();
     QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(hexOfH, 0));
     // QTest moves the pointer without the button held; a drag is sent as the event it is.
-    QMouseEvent drag(QEvent::MouseMove, cellCentre(charOfFirstL, 0), Qt::NoButton, Qt::LeftButton,
-                     {});
+    const QPoint dragTo = cellCentre(charOfFirstL, 0);
+    QMouseEvent drag(QEvent::MouseMove, dragTo, viewport->mapToGlobal(dragTo), Qt::NoButton,
+                     Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &drag);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, cellCentre(charOfFirstL, 0));
     QCOMPARE(view.selectedBytes(), QByteArray("Hel"));

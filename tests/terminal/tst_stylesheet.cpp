@@ -139,6 +139,8 @@ void TestStyleSheet::missingFamilyFallsBackToFixedPitch()
     edit.ensurePolished();
     QCOMPARE(edit.font().family(), missing.family());
     QVERIFY(QFontInfo(edit.font()).fixedPitch());
+}
+
 // The store keeps weights on the 0-99 scale in both builds: each value comes back from a font as
 // it went in, and the named weights land on the toolkit's own.
 void TestStyleSheet::storedWeightScale()
