@@ -109,8 +109,20 @@ void VantorTerm::loadSettings()
     }
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    if (screen)
-        windowSize = windowSize.boundedTo(screen->availableGeometry().size());
+    if (screen) {
+        // A window too large for its screen is cut to the room between its place and the
+        // screen's far corner, so that all of it, status bar included, can be seen.
+        const QRect room = screen->availableGeometry();
+        if (windowSize.width() > room.width() || windowSize.height() > room.height()) {
+            const qint64 width
+                = qint64(room.right()) + 1 - std::max<qint64>(position.x(), room.left());
+            const qint64 height = qint64(room.bottom()) + 1 - titleBarHeight
+                                  - std::max<qint64>(position.y(), room.top());
+            windowSize
+                = windowSize.boundedTo(QSize(int(std::clamp<qint64>(width, 1, room.width())),
+                                             int(std::clamp<qint64>(height, 1, room.height()))));
+        }
+    }
     move(position);
     resize(windowSize);
 

@@ -279,10 +279,16 @@ void TestSettings::geometryRules()
         settings.setValue("pos", storedPos);
         settings.setValue("size", storedSize);
     }
-    if (!size.isValid())
-        size = QGuiApplication::primaryScreen()->availableGeometry().size();
     VantorTerm window;
     QCOMPARE(window.pos(), pos);
+    if (!size.isValid()) {
+        // Too large for the screen: as wide as the screen allows from its place, and all of it,
+        // a title bar's height above it included, on the screen.
+        const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(room.contains(QRect(pos, window.size() + QSize(0, 20))));
+        QCOMPARE(pos.x() + window.width() - 1, room.right());
+        size = window.size();
+    }
     QCOMPARE(window.size(), size);
     // What is stored back is what the window has, so a hostile store does not come back.
     window.close();
