@@ -1,6 +1,6 @@
-// Connection supervision through the real main window and a simulated device: every transition
-// from one tick to the next, the messages the user sees, the state of the views, and what
-// happens when the port dies while it is open.
+// Connection supervision through the real main window and a simulated device: the messages the
+// user sees, the state of the views, and what happens when the port dies while it is open. The
+// rules themselves, one row per transition, are in tst_connectionrules.
 
 #include "app/vantorterm.h"
 #include "portfailure.h"
@@ -106,9 +106,7 @@ class ConnectionTest : public QObject
 private slots:
     void init();
     void timerDrivesSupervision();
-    void quietWithoutDevice();
     void deviceComesStaysGoesAndReturns();
-    void switchesToTheOtherDeviceWhenTheOneInUseGoes();
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
     void hexModeDecidesTheHexPane_data();
@@ -149,31 +147,26 @@ void ConnectionTest::timerDrivesSupervision()
     QVERIFY(window.findChild<OstraView *>()->isEnabled());
 }
 
-void ConnectionTest::quietWithoutDevice()
-{
-    DebugLog log;
-    Window w;
-    QVERIFY(w.showActive());
-    // Whatever the status bar shows after start-up stays there.
-    const QString startStatus = w.status();
-    for (int i = 0; i < 3; ++i)
-        w.tick();
-    QCOMPARE(w.status(), startStatus);
-    QCOMPARE(log.count(QStringLiteral("the Tarquel Device")), 0);
-    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
-}
-
 void ConnectionTest::deviceComesStaysGoesAndReturns()
 {
     SimulatedDevice device;
-    QVERIFY(device.isValid());
+    SimulatedDevice other;
+    QVERIFY(device.isValid() && other.isValid());
     DebugLog log;
     Window w;
     QVERIFY(w.showActive());
 
-    // Appears: opened at the next tick, views cleared, enabled, shown and focused.
+    // No device yet: the window starts disconnected and a tick says nothing.
+    const QString startStatus = w.status();
+    w.tick();
+    QCOMPARE(w.status(), startStatus);
+    QCOMPARE(log.count(QStringLiteral("the Tarquel Device")), 0);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+
+    // Appears: the first listed is opened at the next tick, views cleared, enabled, shown and
+    // focused.
     w.fillViews();
-    w.ports = QStringList{device.portName()};
+    w.ports = QStringList{device.portName(), other.portName()};
     w.tick();
     QCOMPARE(w.status(), foundMessage(device.portName()));
     QCOMPARE(log.count(foundMessage(device.portName())), 1);
@@ -196,8 +189,9 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QCOMPARE(w.hexView()->data(), QByteArray("stale"));
     QVERIFY(w.view()->isEnabled());
 
-    // Disappears: the not-found message and the disconnected views.
-    w.ports.clear();
+    // Disappears, though the other device is still listed: the not-found message and the
+    // disconnected views.
+    w.ports = QStringList{other.portName()};
     w.tick();
     QCOMPARE(w.status(), notFound);
     QVERIFY(log.lines().contains(notFound));
@@ -207,10 +201,23 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QTest::qWait(50);
     QCOMPARE(w.hexView()->data(), QByteArray());
 
+    // The other device gets its turn at the next tick.
+    w.tick();
+    QCOMPARE(w.status(), foundMessage(other.portName()));
+    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QVERIFY(other.send("2"));
+    QTRY_COMPARE(w.hexView()->data(), QByteArray("2"));
+
     // Gone stays gone without a word.
+    w.ports.clear();
+    w.tick();
+    QCOMPARE(w.status(), notFound);
     w.window.showStatus(QStringLiteral("unrelated"));
+    const int logged = log.lines().size();
     w.tick();
     QCOMPARE(w.status(), QStringLiteral("unrelated"));
+    QCOMPARE(log.lines().size(), logged);
+    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
 
     // Reappears: opened again, with empty views.
     w.fillViews();
@@ -219,31 +226,6 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QCOMPARE(w.status(), foundMessage(device.portName()));
     QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
     QCOMPARE(log.count(foundMessage(device.portName())), 2);
-}
-
-void ConnectionTest::switchesToTheOtherDeviceWhenTheOneInUseGoes()
-{
-    SimulatedDevice first;
-    SimulatedDevice second;
-    QVERIFY(first.isValid() && second.isValid());
-    Window w;
-    QVERIFY(w.showActive());
-
-    w.ports = QStringList{first.portName(), second.portName()};
-    w.tick();
-    QCOMPARE(w.status(), foundMessage(first.portName()));
-
-    // Another listed device does not keep the connection alive.
-    w.ports = QStringList{second.portName()};
-    w.tick();
-    QCOMPARE(w.status(), notFound);
-    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
-
-    w.tick();
-    QCOMPARE(w.status(), foundMessage(second.portName()));
-    QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
-    QVERIFY(second.send("2"));
-    QTRY_COMPARE(w.hexView()->data(), QByteArray("2"));
 }
 
 void ConnectionTest::portThatCannotBeOpened_data()
