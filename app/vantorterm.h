@@ -86,7 +86,6 @@ private:
                                 const QString &lostReason = {});
     bool openDevicePort(const QStringList &ports);
     void disconnectDevice();
-    // At once, or (inside the channel's own loss report) by the event loop.
     enum class ChannelEnd { Now, FromEventLoop };
     void releaseChannel(ChannelEnd end);
     void sendPaced(const QString &text);

@@ -1,6 +1,5 @@
 // Connection supervision: once a second the main window looks for the device, opens a serial
-// channel on it when it appears and tears the channel down when it goes. What to do is decided
-// by decideConnection(); this file carries the verdicts out.
+// channel on it when it appears and tears it down when it goes, as decideConnection() rules.
 
 #include "app/logging.h"
 #include "app/vantorterm.h"
@@ -28,9 +27,8 @@ void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList
                                         const QString &lostReason)
 {
     const QString openPort = serialPort ? serialPort->portName() : QString();
-    const ConnectionStep step = decideConnection({event, ports, openPort, deviceFoundBefore});
+    const ConnectionStep step = decideConnection(event, ports, openPort, deviceFoundBefore);
     deviceFoundBefore = step.deviceFoundBefore;
-    const QString notFound = QStringLiteral("the Tarquel Device was not found.");
     switch (step.verdict) {
     case ConnectionVerdict::Nothing:
         break;
@@ -45,27 +43,24 @@ void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList
             applyConnectionVerdict(ConnectionEvent::OpenFailed);
         }
         break;
-    case ConnectionVerdict::ReportNotFound: {
+    case ConnectionVerdict::ReportNotFound:
+    case ConnectionVerdict::Disconnect: {
         // A device that is plugged in but cannot be opened (no permission, held by another
-        // program) must not read as absent: say which port failed and why.
-        const QString cause = QStringLiteral(" (%1)").arg(m_openFailure);
-        showStatus(tr("the Tarquel Device was not found.") + cause);
-        qCDebug(lcLink).noquote() << notFound + cause;
+        // program) must not read as absent: say which port failed and why. A lost port reads to
+        // the user as an unplugged device; the log keeps the cause.
+        const bool lost = event == ConnectionEvent::PortLost;
+        const QString shown = step.verdict == ConnectionVerdict::ReportNotFound
+                                  ? QStringLiteral(" (%1)").arg(m_openFailure)
+                                  : QString();
+        showStatus(tr("the Tarquel Device was not found.") + shown);
+        qCDebug(lcLink).noquote()
+            << QStringLiteral("the Tarquel Device was not found.")
+                   + (lost ? QStringLiteral(" (%1: %2)").arg(openPort, lostReason) : shown);
+        if (lost)
+            releaseChannel(ChannelEnd::FromEventLoop);
         disconnectDevice();
         break;
     }
-    case ConnectionVerdict::Disconnect:
-        // A lost port reads to the user as an unplugged device; the log keeps the cause.
-        showStatus(tr("the Tarquel Device was not found."));
-        if (event == ConnectionEvent::PortLost) {
-            qCDebug(lcLink).noquote()
-                << notFound + QStringLiteral(" (%1: %2)").arg(openPort, lostReason);
-            releaseChannel(ChannelEnd::FromEventLoop);
-        } else {
-            qCDebug(lcLink).noquote() << notFound;
-        }
-        disconnectDevice();
-        break;
     }
 }
 

@@ -1,26 +1,21 @@
 #include "connectionrules.h"
 
-ConnectionStep decideConnection(const ConnectionFacts &facts)
+ConnectionStep decideConnection(ConnectionEvent event, const QStringList &listed,
+                                const QString &openPort, DeviceState deviceFoundBefore)
 {
-    switch (facts.event) {
-    case ConnectionEvent::OpenFailed:
-        // Still listed, so the next tick tries again.
+    // After a failed open or a lost port, as if the last tick had not seen the device: the next
+    // tick opens it again if it is still listed, which is also how a reset device comes back.
+    if (event == ConnectionEvent::OpenFailed)
         return {ConnectionVerdict::ReportNotFound, DeviceState::Absent};
-    case ConnectionEvent::PortLost:
-        // As if the last tick had not seen the device: the next tick opens it again if it is
-        // still listed, which is how a device that was reset comes back.
+    if (event == ConnectionEvent::PortLost)
         return {ConnectionVerdict::Disconnect, DeviceState::Absent};
-    case ConnectionEvent::Tick:
-        break;
-    }
-    const DeviceState before = facts.deviceFoundBefore;
-    if (!facts.openPort.isEmpty() && facts.listed.contains(facts.openPort, Qt::CaseSensitive))
-        return {ConnectionVerdict::Nothing, before};
+    if (!openPort.isEmpty() && listed.contains(openPort, Qt::CaseSensitive))
+        return {ConnectionVerdict::Nothing, deviceFoundBefore};
     // The open port is gone, even if other devices are listed: those get their turn at the next
     // tick, after this one has disconnected.
-    const bool deviceFound = facts.openPort.isEmpty() && !facts.listed.isEmpty();
-    if (deviceFound == (before == DeviceState::Found))
-        return {ConnectionVerdict::Nothing, before};
+    const bool deviceFound = openPort.isEmpty() && !listed.isEmpty();
+    if (deviceFound == (deviceFoundBefore == DeviceState::Found))
+        return {ConnectionVerdict::Nothing, deviceFoundBefore};
     if (deviceFound)
         return {ConnectionVerdict::Open, DeviceState::Found};
     return {ConnectionVerdict::Disconnect, DeviceState::Absent};

@@ -109,9 +109,6 @@ private slots:
     void deviceComesStaysGoesAndReturns();
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
-    void hexModeDecidesTheHexPane_data();
-    void hexModeDecidesTheHexPane();
-    void unplugWhileOpen();
     void portFailingWhileOpen_data();
     void portFailingWhileOpen();
 
@@ -164,7 +161,11 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
 
     // Appears: the first listed is opened at the next tick, views cleared, enabled, shown and
-    // focused.
+    // focused; the hex pane, shown behind the mode's back, follows the mode (off).
+    auto hexMode = w.window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"));
+    auto hexaGroup = w.window.findChild<QGroupBox *>(QStringLiteral("hexaGroup"));
+    QVERIFY(hexMode && hexaGroup);
+    hexaGroup->show();
     w.fillViews();
     w.ports = QStringList{device.portName(), other.portName()};
     w.tick();
@@ -172,6 +173,7 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QCOMPARE(log.count(foundMessage(device.portName())), 1);
     QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
     QVERIFY(w.view()->hasFocus());
+    QVERIFY(!hexaGroup->isVisible());
 
     // The device's bytes reach the views.
     QVERIFY(device.send("hi"));
@@ -219,12 +221,15 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QCOMPARE(log.lines().size(), logged);
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
 
-    // Reappears: opened again, with empty views.
+    // Reappears: opened again, with empty views, and in hex mode with the hex pane.
+    hexMode->setChecked(true);
+    hexaGroup->hide();
     w.fillViews();
     w.ports = QStringList{device.portName()};
     w.tick();
     QCOMPARE(w.status(), foundMessage(device.portName()));
     QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
+    QVERIFY(hexaGroup->isVisible() && w.hexView()->isVisible());
     QCOMPARE(log.count(foundMessage(device.portName())), 2);
 }
 
@@ -275,81 +280,29 @@ void ConnectionTest::portThatCannotBeOpened()
     }
 }
 
-void ConnectionTest::hexModeDecidesTheHexPane_data()
-{
-    QTest::addColumn<bool>("hexMode");
-    QTest::newRow("hex mode") << true;
-    QTest::newRow("text only") << false;
-}
-
-void ConnectionTest::hexModeDecidesTheHexPane()
-{
-    QFETCH(bool, hexMode);
-
-    SimulatedDevice device;
-    QVERIFY(device.isValid());
-    Window w;
-    QVERIFY(w.showActive());
-    auto action = w.window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"));
-    auto hexaGroup = w.window.findChild<QGroupBox *>(QStringLiteral("hexaGroup"));
-    QVERIFY(action && hexaGroup);
-    action->setChecked(!hexMode);
-    action->setChecked(hexMode);
-    // Turned the other way behind the mode's back, so that only connecting can set it right.
-    hexaGroup->setVisible(!hexMode);
-
-    w.ports = QStringList{device.portName()};
-    w.tick();
-    QCOMPARE(w.status(), foundMessage(device.portName()));
-    QCOMPARE(hexaGroup->isVisible(), hexMode);
-    QCOMPARE(w.hexView()->isVisible(), hexMode);
-    QVERIFY(w.hexView()->isEnabled());
-}
-
-void ConnectionTest::unplugWhileOpen()
-{
-    SimulatedDevice device;
-    QVERIFY(device.isValid());
-    DebugLog log;
-    Window w;
-    QVERIFY(w.showActive());
-    w.ports = QStringList{device.portName()};
-    w.tick();
-    QCOMPARE(w.status(), foundMessage(device.portName()));
-
-    // No tick runs: the port's own failure has to bring the window down.
-    device.hangUp();
-    QTRY_COMPARE(w.status(), notFound);
-    QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
-    // The log says what happened to the device, not a stale error of the library.
-    QVERIFY(log.lines().contains(
-        notFound + QStringLiteral(" (%1: the device went away)").arg(device.portName())));
-
-    const double cpu = cpuSecondsOver(1000);
-    QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
-
-    // Still listed, so the next tick tries it again; its node is gone with the device.
-    w.tick();
-    QCOMPARE(log.count(QStringLiteral("opening...")), 2);
-    QCOMPARE(w.status(),
-             notFound + QStringLiteral(" (%1: No such file or directory)").arg(device.portName()));
-}
-
 void ConnectionTest::portFailingWhileOpen_data()
 {
     QTest::addColumn<QString>("failure");
-    // The serial library reports a directory it cannot read as a ReadError, again and again,
-    // and a pseudo-terminal that reads EIO as a ResourceError.
-    QTest::newRow("read error") << "directory";
-    QTest::newRow("resource error") << "hung-up terminal";
+    QTest::addColumn<QString>("cause");
+    // An unplugged device hangs up and takes its node with it. The serial library reports a
+    // directory it cannot read as a ReadError, again and again, and a pseudo-terminal that reads
+    // EIO as a ResourceError; behind those the device itself is fine.
+    QTest::newRow("unplugged") << "unplugged"
+                               << "the device went away";
+    QTest::newRow("read error") << "directory"
+                                << "Is a directory";
+    QTest::newRow("resource error") << "hung-up terminal"
+                                    << "the device hung up";
 }
 
 void ConnectionTest::portFailingWhileOpen()
 {
     QFETCH(QString, failure);
+    QFETCH(QString, cause);
 
     SimulatedDevice device;
     QVERIFY(device.isValid());
+    DebugLog log;
     Window w;
     QVERIFY(w.showActive());
     const QList<int> before = descriptorsOpenOn(device.portName());
@@ -361,17 +314,32 @@ void ConnectionTest::portFailingWhileOpen()
         opened.removeAll(descriptor);
     QCOMPARE(opened.size(), 1);
 
-    QVERIFY(failure == "directory" ? replaceWithDirectory(opened.first())
-                                   : replaceWithHungUpTerminal(opened.first()));
+    // No tick runs: the port's own failure has to bring the window down.
+    if (failure == "unplugged")
+        device.hangUp();
+    else
+        QVERIFY(failure == "directory" ? replaceWithDirectory(opened.first())
+                                       : replaceWithHungUpTerminal(opened.first()));
     QTRY_COMPARE(w.status(), notFound);
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
+    // The log says what happened to the device, not a stale error of the library.
+    QVERIFY(
+        log.lines().contains(notFound + QStringLiteral(" (%1: %2)").arg(device.portName(), cause)));
 
     const double cpu = cpuSecondsOver(1000);
     QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
 
-    // The device itself is fine and still listed: the next tick opens it again.
+    // Still listed, so the next tick tries again: an unplugged device's node is gone with it,
+    // anything else is opened again.
     w.fillViews();
     w.tick();
+    QCOMPARE(log.count(QStringLiteral("opening...")), 2);
+    if (failure == "unplugged") {
+        QCOMPARE(w.status(),
+                 notFound
+                     + QStringLiteral(" (%1: No such file or directory)").arg(device.portName()));
+        return;
+    }
     QCOMPARE(w.status(), foundMessage(device.portName()));
     QVERIFY2(w.connectedProblem().isEmpty(), qPrintable(w.connectedProblem()));
     QVERIFY(device.send("back"));

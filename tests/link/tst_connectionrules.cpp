@@ -43,41 +43,41 @@ void ConnectionRulesTest::decides_data()
     const auto absent = DeviceState::Absent;
     const auto found = DeviceState::Found;
     const auto tick = ConnectionEvent::Tick;
+    const auto nothing = ConnectionVerdict::Nothing;
+    const auto disconnect = ConnectionVerdict::Disconnect;
     const QStringList none;
     const QStringList acm0{"ttyACM0"};
+    const QStringList acm1{"ttyACM1"};
     const QStringList both{"ttyACM1", "ttyACM0"};
     const QString noChannel;
     const QString open0 = "ttyACM0";
 
-    QTest::newRow("absent, nothing listed: stays quiet")
-        << absent << tick << none << noChannel << ConnectionVerdict::Nothing << absent;
-    QTest::newRow("absent, a device listed: opens it")
+    QTest::newRow("absent, none listed: quiet")
+        << absent << tick << none << noChannel << nothing << absent;
+    QTest::newRow("absent, one listed: open")
         << absent << tick << acm0 << noChannel << ConnectionVerdict::Open << found;
-    QTest::newRow("absent, two listed: opens")
+    QTest::newRow("absent, two listed: open")
         << absent << tick << both << noChannel << ConnectionVerdict::Open << found;
-    QTest::newRow("opening fails: reports, tried again at the next tick")
+    QTest::newRow("open failed: report, retry next tick")
         << found << ConnectionEvent::OpenFailed << acm0 << noChannel
         << ConnectionVerdict::ReportNotFound << absent;
-    QTest::newRow("found, its port listed: stays")
-        << found << tick << acm0 << open0 << ConnectionVerdict::Nothing << found;
-    QTest::newRow("found, its port listed among others: stays")
-        << found << tick << both << open0 << ConnectionVerdict::Nothing << found;
-    QTest::newRow("found, nothing listed: disconnects")
-        << found << tick << none << open0 << ConnectionVerdict::Disconnect << absent;
-    QTest::newRow("found, only another port listed: disconnects, the other opens next tick")
-        << found << tick << QStringList{"ttyACM1"} << open0 << ConnectionVerdict::Disconnect
-        << absent;
-    QTest::newRow("found, its name listed in other case: disconnects")
-        << found << tick << QStringList{"TTYACM0"} << open0 << ConnectionVerdict::Disconnect
-        << absent;
-    QTest::newRow("port lost, still listed: disconnects, reopened next tick")
-        << found << ConnectionEvent::PortLost << acm0 << open0 << ConnectionVerdict::Disconnect
-        << absent;
-    // Reached only when the window closes, which disconnects outside the ticks.
-    QTest::newRow("found without a channel, nothing listed: disconnects")
-        << found << tick << none << noChannel << ConnectionVerdict::Disconnect << absent;
-    QTest::newRow("found without a channel, a device listed: stays")
-        << found << tick << acm0 << noChannel << ConnectionVerdict::Nothing << found;
+    QTest::newRow("found, own port listed: stay")
+        << found << tick << acm0 << open0 << nothing << found;
+    QTest::newRow("found, own among others: stay")
+        << found << tick << both << open0 << nothing << found;
+    QTest::newRow("found, none listed: disconnect")
+        << found << tick << none << open0 << disconnect << absent;
+    QTest::newRow("found, only another listed: disconnect, it opens next tick")
+        << found << tick << acm1 << open0 << disconnect << absent;
+    QTest::newRow("found, own name in other case: disconnect")
+        << found << tick << QStringList{"TTYACM0"} << open0 << disconnect << absent;
+    QTest::newRow("port lost, still listed: disconnect, reopen next tick")
+        << found << ConnectionEvent::PortLost << acm0 << open0 << disconnect << absent;
+    // Reached only after the window has closed, which disconnects outside the ticks.
+    QTest::newRow("found, no channel, none listed: disconnect")
+        << found << tick << none << noChannel << disconnect << absent;
+    QTest::newRow("found, no channel, one listed: stay")
+        << found << tick << acm0 << noChannel << nothing << found;
 }
 
 void ConnectionRulesTest::decides()
@@ -87,7 +87,7 @@ void ConnectionRulesTest::decides()
     QFETCH(QStringList, listed);
     QFETCH(QString, openPort);
 
-    const ConnectionStep step = decideConnection({event, listed, openPort, before});
+    const ConnectionStep step = decideConnection(event, listed, openPort, before);
     QTEST(step.verdict, "verdict");
     QTEST(step.deviceFoundBefore, "after");
 }
