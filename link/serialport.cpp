@@ -15,16 +15,16 @@ namespace {
 
 constexpr std::array<qint32, 15> baudRates{110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                            19200, 38400, 56000, 57600, 115200, 128000, 256000};
-constexpr std::array<QSerialPort::DataBits, 4> dataBits{QSerialPort::Data5, QSerialPort::Data6,
-                                                        QSerialPort::Data7, QSerialPort::Data8};
+using Port = QSerialPort;
+constexpr std::array<Port::DataBits, 4> dataBits{Port::Data5, Port::Data6, Port::Data7,
+                                                 Port::Data8};
 // The classic order puts mark before space, the reverse of Qt's enumerator values.
-constexpr std::array<QSerialPort::Parity, 5> parities{
-    QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity, QSerialPort::MarkParity,
-    QSerialPort::SpaceParity};
-constexpr std::array<QSerialPort::StopBits, 3> stopBits{
-    QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
-constexpr std::array<QSerialPort::FlowControl, 3> flowControls{
-    QSerialPort::NoFlowControl, QSerialPort::HardwareControl, QSerialPort::SoftwareControl};
+constexpr std::array<Port::Parity, 5> parities{Port::NoParity, Port::OddParity, Port::EvenParity,
+                                               Port::MarkParity, Port::SpaceParity};
+constexpr std::array<Port::StopBits, 3> stopBits{Port::OneStop, Port::OneAndHalfStop,
+                                                 Port::TwoStop};
+constexpr std::array<Port::FlowControl, 3> flowControls{Port::NoFlowControl, Port::HardwareControl,
+                                                        Port::SoftwareControl};
 
 template <typename T, size_t size>
 T entryOr(const std::array<T, size> &table, int index, T outside)

@@ -323,8 +323,8 @@ void ConnectionTest::portFailingWhileOpen()
     QTRY_COMPARE(w.status(), notFound);
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
     // The log says what happened to the device, not a stale error of the library.
-    QVERIFY(
-        log.lines().contains(notFound + QStringLiteral(" (%1: %2)").arg(device.portName(), cause)));
+    const QString logged = notFound + QStringLiteral(" (%1: %2)").arg(device.portName(), cause);
+    QVERIFY2(log.lines().contains(logged), qPrintable(log.lines().join('|')));
 
     const double cpu = cpuSecondsOver(1000);
     QVERIFY2(cpu < 0.3, qPrintable(QStringLiteral("%1 s of CPU in one second").arg(cpu)));
