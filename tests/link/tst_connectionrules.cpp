@@ -1,5 +1,5 @@
-// The connection supervision's rules without a window: one row per transition, named by what
-// the last tick saw, what happened, and what is listed.
+// The connection supervision's rules without a window: one row per transition. "closed" is a
+// window without a channel; "open" one with a channel on ttyACM0.
 
 #include "link/connectionrules.h"
 
@@ -47,37 +47,30 @@ void ConnectionRulesTest::decides_data()
     const auto disconnect = ConnectionVerdict::Disconnect;
     const QStringList none;
     const QStringList acm0{"ttyACM0"};
-    const QStringList acm1{"ttyACM1"};
     const QStringList both{"ttyACM1", "ttyACM0"};
-    const QString noChannel;
-    const QString open0 = "ttyACM0";
+    const QString closed;
+    const QString open = "ttyACM0";
 
-    QTest::newRow("absent, none listed: quiet")
-        << absent << tick << none << noChannel << nothing << absent;
-    QTest::newRow("absent, one listed: open")
-        << absent << tick << acm0 << noChannel << ConnectionVerdict::Open << found;
-    QTest::newRow("absent, two listed: open")
-        << absent << tick << both << noChannel << ConnectionVerdict::Open << found;
-    QTest::newRow("open failed: report, retry next tick")
-        << found << ConnectionEvent::OpenFailed << acm0 << noChannel
+    QTest::newRow("absent, none listed") << absent << tick << none << closed << nothing << absent;
+    QTest::newRow("appears") << absent << tick << acm0 << closed << ConnectionVerdict::Open
+                             << found;
+    QTest::newRow("open fails: retried next tick")
+        << found << ConnectionEvent::OpenFailed << acm0 << closed
         << ConnectionVerdict::ReportNotFound << absent;
-    QTest::newRow("found, own port listed: stay")
-        << found << tick << acm0 << open0 << nothing << found;
-    QTest::newRow("found, own among others: stay")
-        << found << tick << both << open0 << nothing << found;
-    QTest::newRow("found, none listed: disconnect")
-        << found << tick << none << open0 << disconnect << absent;
-    QTest::newRow("found, only another listed: disconnect, it opens next tick")
-        << found << tick << acm1 << open0 << disconnect << absent;
-    QTest::newRow("found, own name in other case: disconnect")
-        << found << tick << QStringList{"TTYACM0"} << open0 << disconnect << absent;
-    QTest::newRow("port lost, still listed: disconnect, reopen next tick")
-        << found << ConnectionEvent::PortLost << acm0 << open0 << disconnect << absent;
+    QTest::newRow("stays") << found << tick << acm0 << open << nothing << found;
+    QTest::newRow("stays among others") << found << tick << both << open << nothing << found;
+    QTest::newRow("goes") << found << tick << none << open << disconnect << absent;
+    QTest::newRow("goes, another listed: opened next tick")
+        << found << tick << QStringList{"ttyACM1"} << open << disconnect << absent;
+    QTest::newRow("goes, listed in other case")
+        << found << tick << QStringList{"TTYACM0"} << open << disconnect << absent;
+    QTest::newRow("port lost, still listed: reopened next tick")
+        << found << ConnectionEvent::PortLost << acm0 << open << disconnect << absent;
     // Reached only after the window has closed, which disconnects outside the ticks.
-    QTest::newRow("found, no channel, none listed: disconnect")
-        << found << tick << none << noChannel << disconnect << absent;
-    QTest::newRow("found, no channel, one listed: stay")
-        << found << tick << acm0 << noChannel << nothing << found;
+    QTest::newRow("after closing, none listed")
+        << found << tick << none << closed << disconnect << absent;
+    QTest::newRow("after closing, one listed")
+        << found << tick << acm0 << closed << nothing << found;
 }
 
 void ConnectionRulesTest::decides()
