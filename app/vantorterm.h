@@ -21,6 +21,7 @@
 // closing ends the event loop.
 
 #include "fkeys/functionkey.h"
+#include "link/connectionrules.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -81,13 +82,15 @@ private slots:
     void setHexamode(bool on);
 
 private:
+    void applyConnectionVerdict(ConnectionEvent event, const QStringList &ports = {},
+                                const QString &lostReason = {});
     bool openDevicePort(const QStringList &ports);
     void disconnectDevice();
-    void onPortLost(const QString &reason);
+    enum class ChannelEnd { Now, FromEventLoop };
+    void releaseChannel(ChannelEnd end);
     void sendPaced(const QString &text);
     void setUpTransmit();
     void reportWriteFailure();
-    bool stopSendingForGood();
     void loadSettings();
     void storeSettings();
     void openFunctionDialog();
@@ -101,8 +104,7 @@ private:
     int m_delay = 5;
     SerialPort *serialPort = nullptr;
     QTimer *connectionTimer = nullptr;
-    bool deviceFound = false;
-    bool deviceFoundBefore = false;
+    DeviceState deviceFoundBefore = DeviceState::Absent;
     // Why the last open failed ("port: cause"), for the not-found message.
     QString m_openFailure;
     bool isHexamode = false;

@@ -1,8 +1,9 @@
 // Connection supervision: once a second the main window looks for the device, opens a serial
-// channel on it when it appears and tears the channel down when it goes.
+// channel on it when it appears and tears it down when it goes, as decideConnection() rules.
 
 #include "app/logging.h"
 #include "app/vantorterm.h"
+#include "link/connectionrules.h"
 #include "link/pacedsender.h"
 #include "link/platform.h"
 #include "link/serialport.h"
@@ -18,50 +19,49 @@ void VantorTerm::setPortFinder(PortFinder finder)
 
 void VantorTerm::checkConnection()
 {
-    const QStringList ports = m_portFinder ? m_portFinder() : findDevicePorts();
-    deviceFound = !ports.isEmpty();
+    applyConnectionVerdict(ConnectionEvent::Tick,
+                           m_portFinder ? m_portFinder() : findDevicePorts());
+}
 
-    if (serialPort) {
-        if (ports.contains(serialPort->portName(), Qt::CaseSensitive))
-            return;
-        // The open port is gone, even if other devices are listed: those get their turn at the
-        // next tick, after this one has disconnected.
-        deviceFound = false;
-    }
-
-    bool openFailed = false;
-    if (deviceFound != deviceFoundBefore && deviceFound) {
+void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList &ports,
+                                        const QString &lostReason)
+{
+    const QString openPort = serialPort ? serialPort->portName() : QString();
+    const ConnectionStep step = decideConnection(event, ports, openPort, deviceFoundBefore);
+    deviceFoundBefore = step.deviceFoundBefore;
+    switch (step.verdict) {
+    case ConnectionVerdict::Nothing:
+        break;
+    case ConnectionVerdict::Open:
         if (openDevicePort(ports)) {
-            const QString name = serialPort->portName();
-            showStatus(QStringLiteral("the Tarquel Device was found. [") + name
-                       + QStringLiteral("]"));
-            qCDebug(lcLink).nospace().noquote() << "the Tarquel Device was found. [" << name << "]";
+            const QString found
+                = QStringLiteral("the Tarquel Device was found. [%1]").arg(serialPort->portName());
+            showStatus(found);
+            qCDebug(lcLink).noquote() << found;
         } else {
             qCDebug(lcLink) << "exit";
-            // Pretend the device was there and went, so that the not-found branch below runs in
-            // this same tick; the next tick tries again.
-            deviceFound = false;
-            deviceFoundBefore = true;
-            openFailed = true;
+            applyConnectionVerdict(ConnectionEvent::OpenFailed);
         }
-    }
-
-    if (deviceFound != deviceFoundBefore && !deviceFound) {
-        QString message = tr("the Tarquel Device was not found.");
-        QString logged = QStringLiteral("the Tarquel Device was not found.");
+        break;
+    case ConnectionVerdict::ReportNotFound:
+    case ConnectionVerdict::Disconnect: {
         // A device that is plugged in but cannot be opened (no permission, held by another
-        // program) must not read as absent: say which port failed and why.
-        if (openFailed) {
-            const QString cause = QStringLiteral(" (") + m_openFailure + QStringLiteral(")");
-            message += cause;
-            logged += cause;
-        }
-        showStatus(message);
-        qCDebug(lcLink).noquote() << logged;
+        // program) must not read as absent: say which port failed and why. A lost port reads to
+        // the user as an unplugged device; the log keeps the cause.
+        const bool lost = event == ConnectionEvent::PortLost;
+        const QString shown = step.verdict == ConnectionVerdict::ReportNotFound
+                                  ? QStringLiteral(" (%1)").arg(m_openFailure)
+                                  : QString();
+        showStatus(tr("the Tarquel Device was not found.") + shown);
+        qCDebug(lcLink).noquote()
+            << QStringLiteral("the Tarquel Device was not found.")
+                   + (lost ? QStringLiteral(" (%1: %2)").arg(openPort, lostReason) : shown);
+        if (lost)
+            releaseChannel(ChannelEnd::FromEventLoop);
         disconnectDevice();
+        break;
     }
-
-    deviceFoundBefore = deviceFound;
+    }
 }
 
 bool VantorTerm::openDevicePort(const QStringList &ports)
@@ -75,80 +75,54 @@ bool VantorTerm::openDevicePort(const QStringList &ports)
     serialPort->setDataBitsIndex(3);
     serialPort->setStopBitsIndex(0);
     connect(serialPort, &SerialPort::readComm, this, &VantorTerm::readComm);
-    connect(serialPort, &SerialPort::portLost, this, &VantorTerm::onPortLost);
+    connect(serialPort, &SerialPort::portLost, this, [this](const QString &reason) {
+        applyConnectionVerdict(ConnectionEvent::PortLost, {}, reason);
+    });
 
-    if (serialPort->openPort(name)) {
-        view->setEnabled(true);
-        hexaEdit->setEnabled(true);
-        view->setFocus(Qt::OtherFocusReason);
-        view->clear();
-        hexaEdit->setData(QByteArray());
-        view->show();
-        m_ui.hexaGroup->setVisible(isHexamode);
-        hexaEdit->show();
-        m_openFailure.clear();
-        m_sender->setChannel(serialPort);
-        return true;
+    if (!serialPort->openPort(name)) {
+        // The channel knows why; ask it before it goes.
+        m_openFailure = name + QStringLiteral(": ") + serialPort->errorString();
+        releaseChannel(ChannelEnd::Now);
+        return false;
     }
-
-    // The channel knows why; ask it before it goes.
-    m_openFailure = name + QStringLiteral(": ") + serialPort->errorString();
-    serialPort->closePort();
-    delete serialPort;
-    serialPort = nullptr;
-    return false;
-}
-
-void VantorTerm::onPortLost(const QString &reason)
-{
-    // This runs inside the serial library's own error report, which still uses the port after
-    // we return: the channel goes to the event loop for destruction instead of being deleted
-    // here, and is unhooked so that it can tell us nothing more.
-    QString port;
-    bool sendCut = false;
-    if (serialPort) {
-        sendCut = stopSendingForGood();
-        port = serialPort->portName();
-        serialPort->disconnect(this);
-        serialPort->deleteLater();
-        serialPort = nullptr;
-    }
-    // The user sees the same message as for an unplugged device; the log keeps the cause.
-    showStatus(tr("the Tarquel Device was not found."));
-    qCDebug(lcLink).nospace().noquote()
-        << "the Tarquel Device was not found. (" << port << ": " << reason << ")";
-    disconnectDevice();
-    if (sendCut)
-        reportWriteFailure();
-    // As if the last tick had not seen the device: the next tick opens it again if it is still
-    // listed, which is how a device that was reset comes back.
-    deviceFound = false;
-    deviceFoundBefore = false;
+    view->setEnabled(true);
+    hexaEdit->setEnabled(true);
+    view->setFocus(Qt::OtherFocusReason);
+    clearScreen();
+    view->show();
+    m_ui.hexaGroup->setVisible(isHexamode);
+    hexaEdit->show();
+    m_openFailure.clear();
+    m_sender->setChannel(serialPort);
+    return true;
 }
 
 void VantorTerm::disconnectDevice()
 {
-    if (serialPort) {
-        if (stopSendingForGood())
-            reportWriteFailure();
-        serialPort->closePort();
-        // Bytes not yet taken from the queue go with it.
-        delete serialPort;
-        serialPort = nullptr;
-    }
-    view->clear();
-    hexaEdit->setData(QByteArray());
+    releaseChannel(ChannelEnd::Now);
+    clearScreen();
     view->setDisabled(true);
     hexaEdit->setDisabled(true);
     view->hide();
     hexaEdit->hide();
 }
 
-// Bytes of a paste or function key that the channel never took are lost with it, as they are
-// when a write fails; true when some were, so that the caller says so.
-bool VantorTerm::stopSendingForGood()
+// The one way the channel goes. Bytes of a paste or function key that it never took are lost
+// with it, as they are when a write fails, and the user is told; its destructor closes the port
+// and drops what was received but not yet read. The channel's loss is reported from inside the
+// serial library, which still uses the port after we return: then the event loop destroys it.
+void VantorTerm::releaseChannel(ChannelEnd end)
 {
-    const bool dropped = m_sender->stop() > 0;
+    if (!serialPort)
+        return;
+    const bool sendCut = m_sender->stop() > 0;
     m_sender->setChannel(nullptr);
-    return dropped;
+    serialPort->disconnect(this);
+    if (end == ChannelEnd::FromEventLoop)
+        serialPort->deleteLater();
+    else
+        delete serialPort;
+    serialPort = nullptr;
+    if (sendCut)
+        reportWriteFailure();
 }

@@ -15,69 +15,48 @@ namespace {
 
 constexpr std::array<qint32, 15> baudRates{110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                            19200, 38400, 56000, 57600, 115200, 128000, 256000};
+using Port = QSerialPort;
+constexpr std::array<Port::DataBits, 4> dataBits{Port::Data5, Port::Data6, Port::Data7,
+                                                 Port::Data8};
+// The classic order puts mark before space, the reverse of Qt's enumerator values.
+constexpr std::array<Port::Parity, 5> parities{Port::NoParity, Port::OddParity, Port::EvenParity,
+                                               Port::MarkParity, Port::SpaceParity};
+constexpr std::array<Port::StopBits, 3> stopBits{Port::OneStop, Port::OneAndHalfStop,
+                                                 Port::TwoStop};
+constexpr std::array<Port::FlowControl, 3> flowControls{Port::NoFlowControl, Port::HardwareControl,
+                                                        Port::SoftwareControl};
+
+template <typename T, size_t size>
+T entryOr(const std::array<T, size> &table, int index, T outside)
+{
+    return index >= 0 && index < int(size) ? table[size_t(index)] : outside;
+}
 
 } // namespace
 
 qint32 baudRateForIndex(int index)
 {
-    if (index < 0 || index >= int(baudRates.size()))
-        return 0;
-    return baudRates[size_t(index)];
+    return entryOr(baudRates, index, 0);
 }
 
 QSerialPort::DataBits dataBitsForIndex(int index)
 {
-    switch (index) {
-    case 0:
-        return QSerialPort::Data5;
-    case 1:
-        return QSerialPort::Data6;
-    case 2:
-        return QSerialPort::Data7;
-    default:
-        return QSerialPort::Data8;
-    }
+    return entryOr(dataBits, index, QSerialPort::Data8);
 }
 
 QSerialPort::Parity parityForIndex(int index)
 {
-    // The classic order puts mark before space, the reverse of Qt's enumerator values.
-    switch (index) {
-    case 1:
-        return QSerialPort::OddParity;
-    case 2:
-        return QSerialPort::EvenParity;
-    case 3:
-        return QSerialPort::MarkParity;
-    case 4:
-        return QSerialPort::SpaceParity;
-    default:
-        return QSerialPort::NoParity;
-    }
+    return entryOr(parities, index, QSerialPort::NoParity);
 }
 
 QSerialPort::StopBits stopBitsForIndex(int index)
 {
-    switch (index) {
-    case 1:
-        return QSerialPort::OneAndHalfStop;
-    case 2:
-        return QSerialPort::TwoStop;
-    default:
-        return QSerialPort::OneStop;
-    }
+    return entryOr(stopBits, index, QSerialPort::OneStop);
 }
 
 QSerialPort::FlowControl flowControlForIndex(int index)
 {
-    switch (index) {
-    case 1:
-        return QSerialPort::HardwareControl;
-    case 2:
-        return QSerialPort::SoftwareControl;
-    default:
-        return QSerialPort::NoFlowControl;
-    }
+    return entryOr(flowControls, index, QSerialPort::NoFlowControl);
 }
 
 QString windowsSystemPortName(const QString &name)
@@ -103,7 +82,6 @@ SerialPort::~SerialPort()
     // Closing reports nothing worth hearing any more.
     serial->disconnect(this);
     closePort();
-    receivedBytes.clear();
 }
 
 void SerialPort::setBaudRateIndex(int index)
