@@ -49,6 +49,8 @@ void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList
         // program) must not read as absent: say which port failed and why. A lost port reads to
         // the user as an unplugged device; the log keeps the cause.
         const bool lost = event == ConnectionEvent::PortLost;
+        if (step.verdict == ConnectionVerdict::Disconnect)
+            m_openFailure.clear();
         const QString shown = step.verdict == ConnectionVerdict::ReportNotFound
                                   ? QStringLiteral(" (%1)").arg(m_openFailure)
                                   : QString();

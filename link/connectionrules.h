@@ -2,8 +2,9 @@
 
 #include <QStringList>
 
-// What the last tick saw of the device.
-enum class DeviceState { Absent, Found };
+// What the last tick saw of the device: none, one that is open, or one whose port could not be
+// opened (its cause still on screen until it is opened or goes).
+enum class DeviceState { Absent, Found, Unopenable };
 // What asks for a decision: the tick, an open that failed within it, or the port's loss.
 enum class ConnectionEvent { Tick, OpenFailed, PortLost };
 // Open the first listed port; say that it cannot be opened; say that the device is gone and

@@ -474,6 +474,12 @@ void TestMainWindow::waitingScreenSaysWhatTheTerminalWaitsFor()
         = VantorTerm::waitingText(QStringLiteral("ttyACM0: ") + qt_error_string(EACCES));
     QVERIFY(refused.contains(QStringLiteral("dialout")));
     QVERIFY(refused.contains(QStringLiteral("\"Access to the device\"")));
+    // Unplugged, it is simply absent again.
+    window.setPortFinder([] { return QStringList(); });
+    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    QVERIFY(screen->text().contains(QStringLiteral("04D8:000A or 00DF")));
+    QCOMPARE(window.statusBar()->currentMessage(),
+             QStringLiteral("the Tarquel Device was not found."));
 
     // The device connects: the views take the place; it goes: the screen is back.
     SimulatedDevice device;

@@ -18,7 +18,8 @@ char *toString(ConnectionVerdict verdict)
 
 char *toString(DeviceState state)
 {
-    return qstrdup(state == DeviceState::Found ? "Found" : "Absent");
+    static const char *const names[] = {"Absent", "Found", "Unopenable"};
+    return qstrdup(names[int(state)]);
 }
 
 // Tests of decideConnection(), the rule table behind checkConnection().
@@ -56,7 +57,11 @@ void ConnectionRulesTest::decides_data()
                              << found;
     QTest::newRow("open fails: retried next tick")
         << found << ConnectionEvent::OpenFailed << acm0 << closed
-        << ConnectionVerdict::ReportNotFound << absent;
+        << ConnectionVerdict::ReportNotFound << DeviceState::Unopenable;
+    QTest::newRow("unopenable: retried every tick")
+        << DeviceState::Unopenable << tick << acm0 << closed << ConnectionVerdict::Open << found;
+    QTest::newRow("unopenable, unplugged: its cause goes")
+        << DeviceState::Unopenable << tick << none << closed << disconnect << absent;
     QTest::newRow("stays") << found << tick << acm0 << open << nothing << found;
     QTest::newRow("stays among others") << found << tick << both << open << nothing << found;
     QTest::newRow("goes") << found << tick << none << open << disconnect << absent;
