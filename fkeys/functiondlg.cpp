@@ -5,7 +5,9 @@
 #include "ui_functiondlg.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 
 FunctionDlg::FunctionDlg(VantorTerm *parent, Qt::WindowFlags flags)
@@ -15,9 +17,9 @@ FunctionDlg::FunctionDlg(VantorTerm *parent, Qt::WindowFlags flags)
     m_ui->setupUi(this);
 
     // The form has already tied OK to accept(), so the dialog is hidden before the main window
-    // takes the values and lets go of it. Both slots are private to the main window.
-    connect(m_ui->buttonBox, SIGNAL(accepted()), parent, SLOT(acceptFunction()));
-    connect(m_ui->btnApply, SIGNAL(clicked()), parent, SLOT(applyFunction()));
+    // takes the values and lets go of it.
+    connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &FunctionDlg::okClicked);
+    connect(m_ui->btnApply, &QPushButton::clicked, this, &FunctionDlg::applyClicked);
 
     lineEdits = {m_ui->lineEdit_f1, m_ui->lineEdit_f2,  m_ui->lineEdit_f3,  m_ui->lineEdit_f4,
                  m_ui->lineEdit_f5, m_ui->lineEdit_f6,  m_ui->lineEdit_f7,  m_ui->lineEdit_f8,

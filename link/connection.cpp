@@ -9,6 +9,8 @@
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
+#include "ui_vantorterm.h"
+
 #include <QDebug>
 
 void VantorTerm::setPortFinder(PortFinder finder)
@@ -84,7 +86,7 @@ bool VantorTerm::openDevicePort(const QStringList &ports)
         view->clear();
         hexaEdit->setData(QByteArray());
         view->show();
-        m_ui.hexaGroup->setVisible(isHexamode);
+        m_ui->hexaGroup->setVisible(isHexamode);
         hexaEdit->show();
         m_openFailure.clear();
         m_sender->setChannel(serialPort);
