@@ -2,7 +2,6 @@
 
 #include <QPoint>
 #include <QSize>
-#include <QtGlobal>
 
 // The main window's fixed values in one place: the keys and defaults of the settings store, the
 // supervision tick and the status texts it shows.
@@ -22,19 +21,15 @@ constexpr char backColorKey[] = "backcolor";
 constexpr char showFunctionDialogKey[] = "ShowFunctionDlg";
 constexpr char delayKey[] = "delay";
 constexpr char hexModeKey[] = "isHexamode";
-// F1 ... F12.
-constexpr char functionKeyKey[] = "F%1";
+constexpr char functionKeyKey[] = "F%1"; // F1 ... F12
 
 // What a first run, or a store without the value, gives.
 constexpr QPoint defaultPosition(25, 25);
 constexpr QSize defaultSize(800, 600);
-// Qt's old 0-99 scale, 50 being normal.
-constexpr int defaultFontWeight = 50;
+constexpr int defaultFontWeight = 50; // on Qt 5's 0-99 scale
 constexpr int defaultDelayMs = 5;
-
 // How often the window looks for the device.
 constexpr int connectionTickMs = 1000;
-
 constexpr char loadingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "getting previews settings...");
 constexpr char storingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "store current settings...");
 constexpr char writeFailedStatus[]

@@ -8,7 +8,6 @@
 #include "fkeys/functiondlg.h"
 #include "terminal/ostraview.h"
 #include "terminal/terminalconstants.h"
-
 #include "ui_vantorterm.h"
 
 #include <QCoreApplication>
@@ -27,6 +26,14 @@ namespace {
 QString functionKeyName(int number)
 {
     return QString::fromLatin1(functionKeyKey).arg(number);
+}
+
+// The stored value, or fallback where the store holds none, an empty one or a zero.
+template <typename T>
+T valueOr(const QSettings &settings, const char *key, const T &fallback)
+{
+    const T value = settings.value(QLatin1String(key)).value<T>();
+    return value == T() ? fallback : value;
 }
 
 // A colour stored by name; an empty name gives the fallback, a name that is no colour gives an
@@ -94,9 +101,7 @@ void VantorTerm::loadSettings()
                 .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
     }
 
-    QPoint position = settings.value(QLatin1String(positionKey)).toPoint();
-    if (position == QPoint(0, 0))
-        position = defaultPosition;
+    QPoint position = valueOr(settings, positionKey, defaultPosition);
     QSize windowSize = settings.value(QLatin1String(sizeKey)).toSize();
     if (windowSize.width() < 1 || windowSize.height() < 1)
         windowSize = defaultSize;
@@ -119,24 +124,15 @@ void VantorTerm::loadSettings()
     // Checking the action hides the tool bar through its toggled() connection.
     m_ui->action_Toolbar->setChecked(settings.value(QLatin1String(toolbarKey)).toBool());
 
-    QString family = settings.value(QLatin1String(fontFamilyKey)).toString();
-    if (family.isEmpty())
-        family = QLatin1String(TerminalConstants::defaultFontFamily);
-    int pointSize = settings.value(QLatin1String(fontSizeKey)).toInt();
-    if (pointSize == 0)
-        pointSize = TerminalConstants::defaultPointSize;
-    int weight = settings.value(QLatin1String(fontWeightKey)).toInt();
-    if (weight == 0)
-        weight = defaultFontWeight;
+    QFont font;
+    font.setFamily(valueOr(settings, fontFamilyKey,
+                           QString::fromLatin1(TerminalConstants::defaultFontFamily)));
     // The stored scale ends at 99; a hand-edited store must not push a value past it into the
     // font, which would silently wrap it to an unrelated weight.
-    weight = std::clamp(weight, 1, 99);
+    const int weight = valueOr(settings, fontWeightKey, defaultFontWeight);
+    QtCompat::setLegacyFontWeight(font, std::clamp(weight, 1, 99));
+    font.setPointSize(valueOr(settings, fontSizeKey, TerminalConstants::defaultPointSize));
     const bool italic = settings.value(QLatin1String(fontStyleKey)).toBool();
-
-    QFont font;
-    font.setFamily(family);
-    QtCompat::setLegacyFontWeight(font, weight);
-    font.setPointSize(pointSize);
     font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
     view->setViewFont(font);
 

@@ -8,7 +8,6 @@
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
-
 #include "ui_vantorterm.h"
 
 #include <QCloseEvent>

@@ -8,7 +8,6 @@
 #include "link/serialport.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
-
 #include "ui_vantorterm.h"
 
 #include <QDebug>

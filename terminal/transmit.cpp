@@ -6,7 +6,6 @@
 #include "link/pacedsender.h"
 #include "link/serialport.h"
 #include "terminal/txencoding.h"
-
 #include "ui_vantorterm.h"
 
 #include <QDebug>
