@@ -30,6 +30,7 @@ constexpr int defaultFontWeight = 50; // on Qt 5's 0-99 scale
 constexpr int defaultDelayMs = 5;
 // How often the window looks for the device.
 constexpr int connectionTickMs = 1000;
+// Fixed texts of the status bar.
 constexpr char loadingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "getting previews settings...");
 constexpr char storingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "store current settings...");
 constexpr char writeFailedStatus[]
