@@ -2,6 +2,7 @@
 // the connection timer, the waiting screen and the way it closes.
 
 #include "app/vantorterm.h"
+#include "devsim/connectedwindow.h"
 #include "fkeys/functiondlg.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
@@ -428,13 +429,10 @@ void TestMainWindow::keysTypedInTheHexViewReachTheDevice()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
-    VantorTerm window;
-    const QString port = device.portName();
-    window.setPortFinder([port] { return QStringList{port}; });
-    window.show();
-    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
-    window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
-    auto hexView = window.findChild<HexView *>();
+    ConnectedWindow terminal(device.portName());
+    QVERIFY(terminal.connectDevice());
+    terminal.window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
+    HexView *hexView = terminal.hexView();
     QVERIFY(hexView->isVisible());
 
     QTest::keyClicks(hexView, QStringLiteral("at"));
