@@ -1,11 +1,14 @@
 // The main window's settings: read once while the window is built, written once when it closes.
 
+#include "app/constants.h"
 #include "app/logging.h"
 #include "app/programtitle.h"
 #include "app/vantorterm.h"
 #include "compat/qtcompat.h"
 #include "fkeys/functiondlg.h"
 #include "terminal/ostraview.h"
+#include "terminal/terminalconstants.h"
+#include "ui_vantorterm.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,29 +19,35 @@
 
 #include <algorithm>
 
-namespace {
+using namespace Constants;
 
-const QString organisation = QStringLiteral("TarquelTerm");
+namespace {
 
 QString functionKeyName(int number)
 {
-    return QStringLiteral("F%1").arg(number);
+    return QString::fromLatin1(functionKeyKey).arg(number);
+}
+
+// The stored value, or fallback where the store holds none, an empty one or a zero.
+template <typename T>
+T valueOr(const QSettings &settings, const char *key, const T &fallback)
+{
+    const T value = settings.value(QLatin1String(key)).value<T>();
+    return value == T() ? fallback : value;
 }
 
 // A colour stored by name; an empty name gives the fallback, a name that is no colour gives an
 // invalid colour, which the view knows how to treat.
-QColor colorSetting(const QSettings &settings, const QString &key, const char *fallback)
+QColor colorSetting(const QSettings &settings, const char *key, QRgb fallback)
 {
-    QString name = settings.value(key).toString();
+    const QString name = settings.value(QLatin1String(key)).toString();
     if (name.isEmpty())
-        name = QLatin1String(fallback);
+        return QColor(fallback);
     QColor color;
     color.setNamedColor(name);
     return color;
 }
 
-// The first-run place of the window.
-const QPoint defaultPosition(25, 25);
 // How much of the window's top is taken as its title bar when deciding whether it can be
 // reached; the frame is not known before the window is shown.
 constexpr int titleBarHeight = 20;
@@ -82,8 +91,8 @@ QString storeProblem(const QString &path, QIODevice::OpenMode mode)
 
 void VantorTerm::loadSettings()
 {
-    showStatus(tr("getting previews settings..."));
-    QSettings settings(organisation, programTitle());
+    showStatus(tr(loadingStatus));
+    QSettings settings(QLatin1String(organisation), programTitle());
     QtCompat::prepareSettings(settings);
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
@@ -92,12 +101,10 @@ void VantorTerm::loadSettings()
                 .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
     }
 
-    QPoint position = settings.value(QStringLiteral("pos")).toPoint();
-    if (position == QPoint(0, 0))
-        position = defaultPosition;
-    QSize windowSize = settings.value(QStringLiteral("size")).toSize();
+    QPoint position = valueOr(settings, positionKey, defaultPosition);
+    QSize windowSize = settings.value(QLatin1String(sizeKey)).toSize();
     if (windowSize.width() < 1 || windowSize.height() < 1)
-        windowSize = QSize(800, 600);
+        windowSize = defaultSize;
 
     // The window must be reachable and fit the screen it lands on: a window whose title bar is
     // on no screen comes back at the first-run place, and no window is larger than the room
@@ -127,70 +134,62 @@ void VantorTerm::loadSettings()
     resize(windowSize);
 
     // Checking the action hides the tool bar through its toggled() connection.
-    m_ui.action_Toolbar->setChecked(settings.value(QStringLiteral("viewtoolbar")).toBool());
-
-    QString family = settings.value(QStringLiteral("fontfamily")).toString();
-    if (family.isEmpty())
-        family = QStringLiteral("Courier New");
-    int pointSize = settings.value(QStringLiteral("fontsize")).toInt();
-    if (pointSize == 0)
-        pointSize = 10;
-    int weight = settings.value(QStringLiteral("fontweight")).toInt();
-    if (weight == 0)
-        weight = 50;
-    // The stored scale ends at 99; a hand-edited store must not push a value past it into the
-    // font, which would silently wrap it to an unrelated weight.
-    weight = std::clamp(weight, 1, 99);
-    const bool italic = settings.value(QStringLiteral("fontstyle")).toBool();
+    m_ui->action_Toolbar->setChecked(settings.value(QLatin1String(toolbarKey)).toBool());
 
     QFont font;
-    font.setFamily(family);
-    QtCompat::setLegacyFontWeight(font, weight);
-    font.setPointSize(pointSize);
+    font.setFamily(valueOr(settings, fontFamilyKey,
+                           QString::fromLatin1(TerminalConstants::defaultFontFamily)));
+    // The stored scale ends at 99; a hand-edited store must not push a value past it into the
+    // font, which would silently wrap it to an unrelated weight.
+    const int weight = valueOr(settings, fontWeightKey, defaultFontWeight);
+    QtCompat::setLegacyFontWeight(font, std::clamp(weight, 1, 99));
+    font.setPointSize(valueOr(settings, fontSizeKey, TerminalConstants::defaultPointSize));
+    const bool italic = settings.value(QLatin1String(fontStyleKey)).toBool();
     font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
     view->setViewFont(font);
 
-    view->setFontColor(colorSetting(settings, QStringLiteral("fontcolor"), "#FFFFFF"));
-    view->setBackColor(colorSetting(settings, QStringLiteral("backcolor"), "#438865"));
+    view->setFontColor(colorSetting(settings, fontColorKey, TerminalConstants::defaultFontColor));
+    view->setBackColor(colorSetting(settings, backColorKey, TerminalConstants::defaultBackColor));
 
     m_functionKeys.clear();
     for (int n = 1; n <= functionKeyCount; ++n) {
         const QString text = settings.value(functionKeyName(n), QString()).toString();
         m_functionKeys.append({Qt::Key_F1 + n - 1, text});
     }
-    m_delay = settings.value(QStringLiteral("delay"), 5).toInt();
+    m_delay = settings.value(QLatin1String(delayKey), defaultDelayMs).toInt();
 
     // The table and the delay are loaded already, so the dialog fills itself with them.
-    if (settings.value(QStringLiteral("ShowFunctionDlg"), false).toBool()
+    if (settings.value(QLatin1String(showFunctionDialogKey), false).toBool()
         && !(functionDlg && functionDlg->isVisible()))
         openFunctionDialog();
 
     // The action starts checked; unchecking it hides the hex pane through toggled().
-    isHexamode = settings.value(QStringLiteral("isHexamode")).toBool();
-    m_ui.actionHexa_Mode->setChecked(isHexamode);
+    isHexamode = settings.value(QLatin1String(hexModeKey)).toBool();
+    m_ui->actionHexa_Mode->setChecked(isHexamode);
 }
 
 void VantorTerm::storeSettings()
 {
-    showStatus(tr("store current settings..."));
-    QSettings settings(organisation, programTitle());
+    showStatus(tr(storingStatus));
+    QSettings settings(QLatin1String(organisation), programTitle());
     QtCompat::prepareSettings(settings);
 
     const QFont font = view->viewFont();
-    settings.setValue(QStringLiteral("pos"), pos());
-    settings.setValue(QStringLiteral("size"), size());
-    settings.setValue(QStringLiteral("fontfamily"), font.family());
-    settings.setValue(QStringLiteral("fontsize"), font.pointSize());
-    settings.setValue(QStringLiteral("fontweight"), QtCompat::legacyFontWeight(font));
-    settings.setValue(QStringLiteral("fontstyle"), font.style() != QFont::StyleNormal);
-    settings.setValue(QStringLiteral("fontcolor"), view->fontColor().name());
-    settings.setValue(QStringLiteral("backcolor"), view->backColor().name());
-    settings.setValue(QStringLiteral("viewtoolbar"), m_ui.action_Toolbar->isChecked());
-    settings.setValue(QStringLiteral("ShowFunctionDlg"), functionDlg && functionDlg->isVisible());
+    settings.setValue(QLatin1String(positionKey), pos());
+    settings.setValue(QLatin1String(sizeKey), size());
+    settings.setValue(QLatin1String(fontFamilyKey), font.family());
+    settings.setValue(QLatin1String(fontSizeKey), font.pointSize());
+    settings.setValue(QLatin1String(fontWeightKey), QtCompat::legacyFontWeight(font));
+    settings.setValue(QLatin1String(fontStyleKey), font.style() != QFont::StyleNormal);
+    settings.setValue(QLatin1String(fontColorKey), view->fontColor().name());
+    settings.setValue(QLatin1String(backColorKey), view->backColor().name());
+    settings.setValue(QLatin1String(toolbarKey), m_ui->action_Toolbar->isChecked());
+    settings.setValue(QLatin1String(showFunctionDialogKey),
+                      functionDlg && functionDlg->isVisible());
     for (int i = 0; i < m_functionKeys.size(); ++i)
         settings.setValue(functionKeyName(i + 1), m_functionKeys.at(i).text);
-    settings.setValue(QStringLiteral("delay"), QString::number(m_delay));
-    settings.setValue(QStringLiteral("isHexamode"), isHexamode);
+    settings.setValue(QLatin1String(delayKey), QString::number(m_delay));
+    settings.setValue(QLatin1String(hexModeKey), isHexamode);
 
     settings.sync();
     if (settings.status() != QSettings::NoError) {

@@ -1,5 +1,6 @@
 #include "vantorterm.h"
 
+#include "app/constants.h"
 #include "app/logging.h"
 #include "app/programtitle.h"
 #include "fkeys/functiondlg.h"
@@ -7,6 +8,7 @@
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
+#include "ui_vantorterm.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -21,26 +23,27 @@
 
 VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
+    , m_ui(new Ui::Ostra)
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     m_functionKeys = emptyFunctionKeys();
 
-    connect(m_ui.actionAbout_This_Program, &QAction::triggered, this, &VantorTerm::about);
-    connect(m_ui.action_Toolbar, &QAction::toggled, m_ui.toolBar, &QWidget::setHidden);
+    connect(m_ui->actionAbout_This_Program, &QAction::triggered, this, &VantorTerm::about);
+    connect(m_ui->action_Toolbar, &QAction::toggled, m_ui->toolBar, &QWidget::setHidden);
     // The tool bar's own context menu hides and shows it too; "Toolbar Hide" follows, so that
     // the menu, the screen and the stored setting tell the same.
-    connect(m_ui.toolBar->toggleViewAction(), &QAction::triggered, m_ui.action_Toolbar,
-            [this](bool shown) { m_ui.action_Toolbar->setChecked(!shown); });
-    connect(m_ui.actionHexa_Mode, &QAction::toggled, this, &VantorTerm::setHexamode);
+    connect(m_ui->toolBar->toggleViewAction(), &QAction::triggered, m_ui->action_Toolbar,
+            [this](bool shown) { m_ui->action_Toolbar->setChecked(!shown); });
+    connect(m_ui->actionHexa_Mode, &QAction::toggled, this, &VantorTerm::setHexamode);
 
     view = new OstraView(this);
     view->setDisabled(true);
     // Courier New is seldom there on Linux; the face drawn instead must be monospaced too.
     view->setFont(withFixedPitchFallback(view->font()));
     connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
-    auto textLayout = new QHBoxLayout(m_ui.textGroup);
+    auto textLayout = new QHBoxLayout(m_ui->textGroup);
     textLayout->addWidget(view);
-    m_waitingScreen = new QLabel(m_ui.textGroup);
+    m_waitingScreen = new QLabel(m_ui->textGroup);
     m_waitingScreen->setObjectName(QStringLiteral("waitingScreen"));
     m_waitingScreen->setAlignment(Qt::AlignCenter);
     m_waitingScreen->setWordWrap(true);
@@ -53,19 +56,18 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     hexaEdit = new HexView;
     hexaEdit->setDisabled(true);
     hexaEdit->setReadOnly(true);
-    auto hexLayout = new QVBoxLayout(m_ui.hexaGroup);
+    auto hexLayout = new QVBoxLayout(m_ui->hexaGroup);
     hexLayout->addWidget(hexaEdit);
     // A click gives the hex view the focus; what is typed then still goes to the device.
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
 
-    connect(m_ui.actionFunction_Settings, &QAction::triggered, this, &VantorTerm::functionSetting);
-    // The view's dialog slots are private to it; reach them by signature.
-    connect(m_ui.action_Font, SIGNAL(triggered()), view, SLOT(changeFont()));
-    connect(m_ui.action_FontColor, SIGNAL(triggered()), view, SLOT(changeFontColor()));
-    connect(m_ui.actionBackground_color, SIGNAL(triggered()), view, SLOT(changeBackColor()));
-    connect(m_ui.actionCa_pture, &QAction::triggered, this, &VantorTerm::saveCapture);
-    connect(m_ui.action_Clear_Screen, &QAction::triggered, this, &VantorTerm::clearScreen);
-    connect(m_ui.actionE_xit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->actionFunction_Settings, &QAction::triggered, this, &VantorTerm::functionSetting);
+    connect(m_ui->action_Font, &QAction::triggered, view, &OstraView::changeFont);
+    connect(m_ui->action_FontColor, &QAction::triggered, view, &OstraView::changeFontColor);
+    connect(m_ui->actionBackground_color, &QAction::triggered, view, &OstraView::changeBackColor);
+    connect(m_ui->actionCa_pture, &QAction::triggered, this, &VantorTerm::saveCapture);
+    connect(m_ui->action_Clear_Screen, &QAction::triggered, this, &VantorTerm::clearScreen);
+    connect(m_ui->actionE_xit, &QAction::triggered, this, &QWidget::close);
 
     setWindowTitle(programTitle());
     setUpTransmit();
@@ -77,7 +79,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
 
     connectionTimer = new QTimer(this);
     connect(connectionTimer, &QTimer::timeout, this, &VantorTerm::checkConnection);
-    connectionTimer->start(1000);
+    connectionTimer->start(Constants::connectionTickMs);
 }
 
 VantorTerm::~VantorTerm()
@@ -155,7 +157,7 @@ void VantorTerm::about()
 void VantorTerm::setHexamode(bool on)
 {
     isHexamode = on;
-    m_ui.hexaGroup->setVisible(on);
+    m_ui->hexaGroup->setVisible(on);
 }
 
 void VantorTerm::closeEvent(QCloseEvent *event)

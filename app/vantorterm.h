@@ -28,8 +28,7 @@
 #include <QStringList>
 
 #include <functional>
-
-#include "ui_vantorterm.h"
+#include <memory>
 
 class FunctionDlg;
 class HexView;
@@ -38,6 +37,9 @@ class PacedSender;
 class QLabel;
 class QTimer;
 class SerialPort;
+namespace Ui {
+class Ostra;
+}
 
 // The terminal's one window: owns the views, the serial channel and the function-key table, and
 // receives every user command.
@@ -96,12 +98,12 @@ private:
     void openFunctionDialog();
     void updateWaitingScreen();
 
-    Ui::Ostra m_ui;
+    std::unique_ptr<Ui::Ostra> m_ui;
     QList<FunctionKey> m_functionKeys;
     FunctionDlg *functionDlg = nullptr;
     OstraView *view = nullptr;
     HexView *hexaEdit = nullptr;
-    int m_delay = 5;
+    int m_delay = 0;
     SerialPort *serialPort = nullptr;
     QTimer *connectionTimer = nullptr;
     DeviceState deviceFoundBefore = DeviceState::Absent;

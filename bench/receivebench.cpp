@@ -9,7 +9,7 @@
 
 #include "ptydevice.h"
 
-#include "app/vantorterm.h"
+#include "devsim/connectedwindow.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
 #include <thread>
@@ -211,14 +212,12 @@ public:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-        const QString port = device.portName();
-        m_window.setPortFinder([port] { return QStringList{port}; });
-        m_window.resize(800, 600);
-        m_window.show();
-        QMetaObject::invokeMethod(&m_window, "checkConnection");
-        m_window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"))->setChecked(hexMode);
-        hex = m_window.findChild<HexView *>();
-        text = m_window.findChild<OstraView *>();
+        m_window = std::make_unique<ConnectedWindow>(device.portName());
+        m_window->connectDevice();
+        m_window->window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"))
+            ->setChecked(hexMode);
+        hex = m_window->hexView();
+        text = m_window->view();
         settle(300);
     }
 
@@ -230,7 +229,8 @@ public:
 
 private:
     QTemporaryDir m_settings;
-    VantorTerm m_window;
+    // Made once the settings store is in place.
+    std::unique_ptr<ConnectedWindow> m_window;
 };
 
 // What a timed run saw at the end of each of its slices.

@@ -27,6 +27,11 @@ public:
     QList<QCheckBox *> checkBoxes;
     QSpinBox *delaySpinBox = nullptr;
 
+signals:
+    // OK, once the form has hidden the dialog; Apply.
+    void okClicked();
+    void applyClicked();
+
 private:
     std::unique_ptr<Ui::FunctionDialog> m_ui;
 };

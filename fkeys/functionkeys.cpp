@@ -38,6 +38,8 @@ void VantorTerm::openFunctionDialog()
     if (functionDlg)
         functionDlg->deleteLater();
     functionDlg = new FunctionDlg(this);
+    connect(functionDlg, &FunctionDlg::okClicked, this, &VantorTerm::acceptFunction);
+    connect(functionDlg, &FunctionDlg::applyClicked, this, &VantorTerm::applyFunction);
     // Restored at start-up, before the main window is on screen: shown once it is, so that it
     // is tied to the window and the window manager keeps it above.
     if (!isVisible()) {

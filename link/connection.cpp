@@ -9,6 +9,7 @@
 #include "link/serialport.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
+#include "ui_vantorterm.h"
 
 #include <QDebug>
 
@@ -92,7 +93,7 @@ bool VantorTerm::openDevicePort(const QStringList &ports)
     view->setFocus(Qt::OtherFocusReason);
     clearScreen();
     view->show();
-    m_ui.hexaGroup->setVisible(isHexamode);
+    m_ui->hexaGroup->setVisible(isHexamode);
     hexaEdit->show();
     m_openFailure.clear();
     m_sender->setChannel(serialPort);

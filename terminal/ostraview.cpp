@@ -4,6 +4,7 @@
 #include "displayfilter.h"
 #include "repaintpacer.h"
 #include "stylesheet.h"
+#include "terminalconstants.h"
 
 #include <QColorDialog>
 #include <QDebug>
@@ -24,7 +25,8 @@
 
 namespace {
 
-const int maximumLines = 400;
+using namespace TerminalConstants;
+
 // Held-back batches are inserted at most this often: no more often than the view is drawn.
 const int interval = RepaintPacer::defaultIntervalMs;
 // The most characters one insertion lays out: about 10 ms even for text that is costly to lay
@@ -35,9 +37,9 @@ const int maximumInsertion = 32768;
 
 OstraView::OstraView(QWidget *parent)
     : QTextEdit(parent)
-    , m_viewFont(QStringLiteral("Courier New"), 10, QFont::Normal, false)
-    , m_fontColor(255, 255, 255)
-    , m_backColor(43, 88, 65)
+    , m_viewFont(QLatin1String(defaultFontFamily), defaultPointSize, QFont::Normal, false)
+    , m_fontColor(defaultFontColor)
+    , m_backColor(initialBackColor)
 {
     // No style sheet yet: start-up hands over the stored look before the window first shows.
     document()->setMaximumBlockCount(maximumLines);
@@ -110,9 +112,8 @@ void OstraView::insertHeld(int most)
     }
     // Lines that the 400-line limit would drop again at once are never laid out, nor are the
     // characters that the line-length limit would drop.
-    const LineLimitEdit limited
-        = limitLineLength(newestLines(edit.text, maximumLines), cursor.block().length() - 1,
-                          OstraView::maximumLineLength);
+    const LineLimitEdit limited = limitLineLength(newestLines(edit.text, maximumLines),
+                                                  cursor.block().length() - 1, maximumLineLength);
     if (limited.dropShown > 0) {
         QTextCursor front(cursor.block());
         front.setPosition(front.position() + limited.dropShown, QTextCursor::KeepAnchor);

@@ -17,11 +17,6 @@ class OstraView : public QTextEdit
     Q_OBJECT
 
 public:
-    // A line keeps at most its newest this many characters, the way the document keeps only its
-    // newest lines: more than a maximised window shows of one line, yet a line that never ends
-    // costs a bounded time to lay out on every batch.
-    static constexpr int maximumLineLength = 8192;
-
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
@@ -45,6 +40,12 @@ public:
     QColor fontColor() const;
     QColor backColor() const;
 
+public slots:
+    // The Appearance menu's dialogs.
+    void changeFont();
+    void changeFontColor();
+    void changeBackColor();
+
 signals:
     void keyInput(int key, const QString &text);
 
@@ -56,11 +57,6 @@ protected:
     void dropEvent(QDropEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void changeEvent(QEvent *event) override;
-
-private slots:
-    void changeFont();
-    void changeFontColor();
-    void changeBackColor();
 
 private:
     void insertHeld(int most);

@@ -1,10 +1,12 @@
 // The main window's transmit path: keys, pastes and function-key strings go to the device.
 
+#include "app/constants.h"
 #include "app/logging.h"
 #include "app/vantorterm.h"
 #include "link/pacedsender.h"
 #include "link/serialport.h"
 #include "terminal/txencoding.h"
+#include "ui_vantorterm.h"
 
 #include <QDebug>
 #include <QHBoxLayout>
@@ -41,7 +43,7 @@ void VantorTerm::setUpTransmit()
 
     // Stopping drops the rest of the send and any keys queued behind it; so does Clear Screen.
     connect(stop, &QToolButton::clicked, m_sender, &PacedSender::stop);
-    connect(m_ui.action_Clear_Screen, &QAction::triggered, m_sender, &PacedSender::stop);
+    connect(m_ui->action_Clear_Screen, &QAction::triggered, m_sender, &PacedSender::stop);
     connect(m_sender, &PacedSender::progress, this, [this, label](qint64 sent, qint64 total) {
         label->setText(tr("sent %1 of %2 bytes").arg(sent).arg(total));
         m_sendProgress->show();
@@ -51,7 +53,7 @@ void VantorTerm::setUpTransmit()
 
 void VantorTerm::reportWriteFailure()
 {
-    showStatus(tr("Can't write through the serial port."));
+    showStatus(tr(Constants::writeFailedStatus));
 }
 
 void VantorTerm::keyInput(int key, const QString &text)

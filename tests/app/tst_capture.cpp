@@ -2,6 +2,7 @@
 // user is told when the file cannot be written.
 
 #include "app/vantorterm.h"
+#include "devsim/connectedwindow.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 #include "terminal/hexview.h"
@@ -151,19 +152,17 @@ void TestCapture::plainCaptureHoldsEveryByteShown()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
-    VantorTerm window;
-    const QString port = device.portName();
-    window.setPortFinder([port] { return QStringList{port}; });
-    QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection"));
+    ConnectedWindow terminal(device.portName());
+    QVERIFY(terminal.connectDevice());
     QByteArray everyByte;
     for (int value = 0; value < 256; ++value)
         everyByte.append(char(value));
     QVERIFY(device.send(everyByte));
-    QTRY_COMPARE(window.findChild<HexView *>()->data().size(), 256);
+    QTRY_COMPARE(terminal.hexView()->data().size(), 256);
 
     QTemporaryDir folder;
     const QString path = folder.filePath("bytes.log");
-    QCOMPARE(save(window, path), QStringList());
+    QCOMPARE(save(terminal.window, path), QStringList());
     // What the view shows of them: NUL and CR dropped, BS taking back the BEL before it.
     QByteArray shown = everyByte;
     shown.remove(0x0d, 1).remove(0x07, 2).remove(0, 1);

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rawpty.h"
+#include "devsim/rawpty.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,6 +2,7 @@
 #include "terminal/ostraview.h"
 #include "terminal/repaintpacer.h"
 #include "terminal/stylesheet.h"
+#include "terminal/terminalconstants.h"
 
 #include "support/testenvironment.h"
 
@@ -236,7 +237,7 @@ void TestOstraView::largeBatchShowsAsIfInsertedWhole()
 
 void TestOstraView::overlongLinesKeepTheirNewest()
 {
-    const int limit = OstraView::maximumLineLength;
+    const int limit = TerminalConstants::maximumLineLength;
     QByteArray digits;
     for (int n = 0; digits.size() < 3 * limit; ++n)
         digits += QByteArray::number(n) + ',';

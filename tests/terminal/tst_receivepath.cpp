@@ -1,7 +1,9 @@
 #include "app/vantorterm.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
+#include "terminal/terminalconstants.h"
 
+#include "devsim/connectedwindow.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 
@@ -40,13 +42,13 @@ private slots:
     void selectionSurvivesIncomingData();
 
 private:
-    void connectDevice();
     void setHexMode(bool on);
     void sendAndWait(const QByteArray &bytes);
 
     TestEnvironment m_environment;
     std::unique_ptr<SimulatedDevice> m_device;
-    std::unique_ptr<VantorTerm> m_window;
+    std::unique_ptr<ConnectedWindow> m_terminal;
+    VantorTerm *m_window = nullptr;
     OstraView *m_view = nullptr;
     HexView *m_hex = nullptr;
     QGroupBox *m_hexGroup = nullptr;
@@ -58,30 +60,20 @@ void TestReceivePath::init()
     m_environment.clearSettings();
     m_device = std::make_unique<SimulatedDevice>();
     QVERIFY(m_device->isValid());
-    m_window = std::make_unique<VantorTerm>();
-    m_window->resize(800, 600);
-    m_window->show();
-    m_view = m_window->findChild<OstraView *>();
-    m_hex = m_window->findChild<HexView *>();
+    m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
+    m_window = &m_terminal->window;
+    m_view = m_terminal->view();
+    m_hex = m_terminal->hexView();
     m_hexGroup = m_window->findChild<QGroupBox *>("hexaGroup");
     m_hexAction = m_window->findChild<QAction *>("actionHexa_Mode");
     QVERIFY(m_view && m_hex && m_hexGroup && m_hexAction);
-    connectDevice();
+    QVERIFY(m_terminal->connectDevice());
 }
 
 void TestReceivePath::cleanup()
 {
-    m_window.reset();
+    m_terminal.reset();
     m_device.reset();
-}
-
-void TestReceivePath::connectDevice()
-{
-    const QString port = m_device->portName();
-    m_window->setPortFinder([port] { return QStringList{port}; });
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
-    QVERIFY(m_view->isEnabled());
-    QVERIFY(m_hex->isEnabled());
 }
 
 void TestReceivePath::setHexMode(bool on)
@@ -176,7 +168,7 @@ void TestReceivePath::readCommWithNothingQueuedChangesNothing()
     sendAndWait("abc\r\n");
     const QString text = m_view->toPlainText();
     DebugLog log;
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "readComm"));
+    QVERIFY(QMetaObject::invokeMethod(m_window, "readComm"));
     QVERIFY(log.contains("VantorTerm::readComm() : "));
     QCOMPARE(m_hex->data(), QByteArray("abc\r\n"));
     QCOMPARE(m_view->toPlainText(), text);
@@ -200,13 +192,14 @@ void TestReceivePath::reconnectingStartsWithEmptyViews()
     setHexMode(true);
     sendAndWait("before unplugging");
 
-    m_window->setPortFinder([] { return QStringList(); });
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
+    m_terminal->ports.clear();
+    m_terminal->tick();
     QVERIFY(!m_view->isEnabled());
     QVERIFY(m_view->toPlainText().isEmpty());
     QVERIFY(m_hex->data().isEmpty());
 
-    connectDevice();
+    m_terminal->ports = QStringList{m_device->portName()};
+    QVERIFY(m_terminal->connectDevice());
     QVERIFY(m_view->toPlainText().isEmpty());
     QVERIFY(m_hex->data().isEmpty());
     sendAndWait("after");
@@ -227,7 +220,7 @@ void TestReceivePath::endlessLineKeepsItsNewestCharacters()
     QCOMPARE(m_hex->data(), stream);
     QByteArray newest = stream;
     newest.replace('\r', QByteArray());
-    newest = newest.right(OstraView::maximumLineLength);
+    newest = newest.right(TerminalConstants::maximumLineLength);
     QCOMPARE(m_view->toPlainText(), QString::fromLatin1(newest));
 
     // A capture holds what the view shows, in both formats.
@@ -235,7 +228,7 @@ void TestReceivePath::endlessLineKeepsItsNewestCharacters()
     for (const QString &name : {QStringLiteral("c.log"), QStringLiteral("c.html")}) {
         const QString path = folder.filePath(name);
         m_window->setCaptureFileNamePrompt([path](QWidget *) { return path; });
-        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "saveCapture"));
+        QVERIFY(QMetaObject::invokeMethod(m_window, "saveCapture"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString saved = QString::fromLatin1(file.readAll());

@@ -4,6 +4,7 @@
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
+#include "devsim/connectedwindow.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 
@@ -76,7 +77,8 @@ private slots:
     void longSendToAStalledDevice();
 
 private:
-    void connectDevice();
+    // A new window connected to the device, its status line then marked untouched.
+    void connectWindow();
     void bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay);
     // Sends a sentinel key and returns everything the device received up to and including it,
     // so that "nothing was sent" is seen without waiting for a time-out.
@@ -84,7 +86,8 @@ private:
 
     TestEnvironment m_environment;
     std::unique_ptr<SimulatedDevice> m_device;
-    std::unique_ptr<VantorTerm> m_window;
+    std::unique_ptr<ConnectedWindow> m_terminal;
+    VantorTerm *m_window = nullptr;
     OstraView *m_view = nullptr;
 };
 
@@ -93,25 +96,21 @@ void TestTransmitPath::init()
     m_environment.clearSettings();
     m_device = std::make_unique<SimulatedDevice>();
     QVERIFY(m_device->isValid());
-    m_window = std::make_unique<VantorTerm>();
-    m_window->show();
-    m_view = m_window->findChild<OstraView *>();
-    QVERIFY(m_view);
-    connectDevice();
+    connectWindow();
 }
 
 void TestTransmitPath::cleanup()
 {
-    m_window.reset();
+    m_terminal.reset();
     m_device.reset();
 }
 
-void TestTransmitPath::connectDevice()
+void TestTransmitPath::connectWindow()
 {
-    const QString port = m_device->portName();
-    m_window->setPortFinder([port] { return QStringList{port}; });
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "checkConnection"));
-    QVERIFY(m_view->isEnabled());
+    m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
+    m_window = &m_terminal->window;
+    m_view = m_terminal->view();
+    QVERIFY(m_terminal->connectDevice());
     m_window->showStatus(untouched);
 }
 
@@ -272,7 +271,7 @@ void TestTransmitPath::pasteSendsOneWritePerCharacter()
 void TestTransmitPath::emptyPasteSendsNothing()
 {
     DebugLog log;
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "keyInput", Q_ARG(int, Qt::Key_F35),
+    QVERIFY(QMetaObject::invokeMethod(m_window, "keyInput", Q_ARG(int, Qt::Key_F35),
                                       Q_ARG(QString, QString())));
     QCOMPARE(log.count(writeLine), 0);
     QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
@@ -358,11 +357,9 @@ void TestTransmitPath::portVanishingMidPasteStopsThePaste()
 // takes nothing for a while, the paste still returns, and every byte follows once it reads.
 void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit()
 {
-    m_window.reset();
+    m_terminal.reset();
     QSettings("TarquelTerm", programTitle()).setValue("delay", "-1");
-    m_window = std::make_unique<VantorTerm>();
-    m_view = m_window->findChild<OstraView *>();
-    connectDevice();
+    connectWindow();
     QCOMPARE(m_window->delay(), -1);
 
     // Far more than the pseudo-terminal holds while the device is not reading.

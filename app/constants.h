@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+
+// The main window's fixed values in one place: the keys and defaults of the settings store, the
+// supervision tick and the status texts it shows.
+namespace Constants {
+
+// The store: organisation name, then one key per stored value.
+constexpr char organisation[] = "TarquelTerm";
+constexpr char positionKey[] = "pos";
+constexpr char sizeKey[] = "size";
+constexpr char toolbarKey[] = "viewtoolbar";
+constexpr char fontFamilyKey[] = "fontfamily";
+constexpr char fontSizeKey[] = "fontsize";
+constexpr char fontWeightKey[] = "fontweight";
+constexpr char fontStyleKey[] = "fontstyle";
+constexpr char fontColorKey[] = "fontcolor";
+constexpr char backColorKey[] = "backcolor";
+constexpr char showFunctionDialogKey[] = "ShowFunctionDlg";
+constexpr char delayKey[] = "delay";
+constexpr char hexModeKey[] = "isHexamode";
+constexpr char functionKeyKey[] = "F%1"; // F1 ... F12
+
+// What a first run, or a store without the value, gives.
+constexpr QPoint defaultPosition(25, 25);
+constexpr QSize defaultSize(800, 600);
+constexpr int defaultFontWeight = 50; // on Qt 5's 0-99 scale
+constexpr int defaultDelayMs = 5;
+// How often the window looks for the device.
+constexpr int connectionTickMs = 1000;
+// Fixed texts of the status bar.
+constexpr char loadingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "getting previews settings...");
+constexpr char storingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "store current settings...");
+constexpr char writeFailedStatus[]
+    = QT_TRANSLATE_NOOP("VantorTerm", "Can't write through the serial port.");
+
+} // namespace Constants
