@@ -33,6 +33,9 @@ constexpr int connectionTickMs = 1000;
 // Fixed texts of the status bar.
 constexpr char loadingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "getting previews settings...");
 constexpr char storingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "store current settings...");
+constexpr char deviceFoundStatus[] = "the Tarquel Device was found. [%1]"; // %1: the port
+constexpr char deviceNotFoundStatus[]
+    = QT_TRANSLATE_NOOP("VantorTerm", "the Tarquel Device was not found.");
 constexpr char writeFailedStatus[]
     = QT_TRANSLATE_NOOP("VantorTerm", "Can't write through the serial port.");
 

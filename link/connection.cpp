@@ -1,6 +1,7 @@
 // Connection supervision: once a second the main window looks for the device, opens a serial
 // channel on it when it appears and tears it down when it goes, as decideConnection() rules.
 
+#include "app/constants.h"
 #include "app/logging.h"
 #include "app/vantorterm.h"
 #include "link/connectionrules.h"
@@ -36,7 +37,7 @@ void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList
     case ConnectionVerdict::Open:
         if (openDevicePort(ports)) {
             const QString found
-                = QStringLiteral("the Tarquel Device was found. [%1]").arg(serialPort->portName());
+                = QLatin1String(Constants::deviceFoundStatus).arg(serialPort->portName());
             showStatus(found);
             qCDebug(lcLink).noquote() << found;
         } else {
@@ -55,9 +56,9 @@ void VantorTerm::applyConnectionVerdict(ConnectionEvent event, const QStringList
         const QString shown = step.verdict == ConnectionVerdict::ReportNotFound
                                   ? QStringLiteral(" (%1)").arg(m_openFailure)
                                   : QString();
-        showStatus(tr("the Tarquel Device was not found.") + shown);
+        showStatus(tr(Constants::deviceNotFoundStatus) + shown);
         qCDebug(lcLink).noquote()
-            << QStringLiteral("the Tarquel Device was not found.")
+            << QLatin1String(Constants::deviceNotFoundStatus)
                    + (lost ? QStringLiteral(" (%1: %2)").arg(openPort, lostReason) : shown);
         if (lost)
             releaseChannel(ChannelEnd::FromEventLoop);

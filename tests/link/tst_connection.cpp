@@ -2,7 +2,7 @@
 // user sees, the state of the views, and what happens when the port dies while it is open. The
 // rules themselves, one row per transition, are in tst_connectionrules.
 
-#include "app/vantorterm.h"
+#include "devsim/connectedwindow.h"
 #include "portfailure.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
@@ -27,19 +27,12 @@ QString foundMessage(const QString &port)
     return QStringLiteral("the Tarquel Device was found. [%1]").arg(port);
 }
 
-// A main window whose discovery lists whatever the test puts into ports, and whose connection
-// timer is stopped so that the test alone decides when a tick happens.
-class Window
+// The shared connected window, its own tick stopped so that the test alone decides when one
+// happens, with what these tests read of it.
+class Window : public ConnectedWindow
 {
 public:
-    Window()
-    {
-        window.setPortFinder([this] { return ports; });
-        for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (timer->interval() == 1000)
-                timer->stop();
-        }
-    }
+    Window() { stopTicks(); }
 
     // Shown and active, so that the text view can take the keyboard focus.
     bool showActive()
@@ -48,10 +41,7 @@ public:
         return QTest::qWaitForWindowActive(&window);
     }
 
-    void tick() { QVERIFY(QMetaObject::invokeMethod(&window, "checkConnection")); }
     QString status() const { return window.statusBar()->currentMessage(); }
-    OstraView *view() const { return window.findChild<OstraView *>(); }
-    HexView *hexView() const { return window.findChild<HexView *>(); }
 
     // Empty when the views are in the disconnected state, else what is wrong.
     QString disconnectedProblem() const
@@ -91,15 +81,12 @@ public:
         view()->setPlainText(QStringLiteral("stale"));
         hexView()->setData(QByteArray("stale"));
     }
-
-    VantorTerm window;
-    QStringList ports;
 };
 
 } // namespace
 
 // Tests of the once-a-second supervision that connects the main window to the device.
-class ConnectionTest : public QObject
+class TestConnection : public QObject
 {
     Q_OBJECT
 
@@ -116,12 +103,12 @@ private:
     TestEnvironment m_environment;
 };
 
-void ConnectionTest::init()
+void TestConnection::init()
 {
     m_environment.clearSettings();
 }
 
-void ConnectionTest::timerDrivesSupervision()
+void TestConnection::timerDrivesSupervision()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -144,7 +131,7 @@ void ConnectionTest::timerDrivesSupervision()
     QVERIFY(window.findChild<OstraView *>()->isEnabled());
 }
 
-void ConnectionTest::deviceComesStaysGoesAndReturns()
+void TestConnection::deviceComesStaysGoesAndReturns()
 {
     SimulatedDevice device;
     SimulatedDevice other;
@@ -233,7 +220,7 @@ void ConnectionTest::deviceComesStaysGoesAndReturns()
     QCOMPARE(log.count(foundMessage(device.portName())), 2);
 }
 
-void ConnectionTest::portThatCannotBeOpened_data()
+void TestConnection::portThatCannotBeOpened_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("cause");
@@ -245,7 +232,7 @@ void ConnectionTest::portThatCannotBeOpened_data()
                                    << "Permission denied";
 }
 
-void ConnectionTest::portThatCannotBeOpened()
+void TestConnection::portThatCannotBeOpened()
 {
     QFETCH(QString, kind);
     QFETCH(QString, cause);
@@ -280,7 +267,7 @@ void ConnectionTest::portThatCannotBeOpened()
     }
 }
 
-void ConnectionTest::portFailingWhileOpen_data()
+void TestConnection::portFailingWhileOpen_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("cause");
@@ -295,7 +282,7 @@ void ConnectionTest::portFailingWhileOpen_data()
                                     << "the device hung up";
 }
 
-void ConnectionTest::portFailingWhileOpen()
+void TestConnection::portFailingWhileOpen()
 {
     QFETCH(QString, failure);
     QFETCH(QString, cause);
@@ -342,5 +329,5 @@ void ConnectionTest::portFailingWhileOpen()
     QTRY_COMPARE(w.hexView()->data(), QByteArray("back"));
 }
 
-QTEST_MAIN(ConnectionTest)
+QTEST_MAIN(TestConnection)
 #include "tst_connection.moc"

@@ -23,7 +23,7 @@ char *toString(DeviceState state)
 }
 
 // Tests of decideConnection(), the rule table behind checkConnection().
-class ConnectionRulesTest : public QObject
+class TestConnectionRules : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ private slots:
     void decides();
 };
 
-void ConnectionRulesTest::decides_data()
+void TestConnectionRules::decides_data()
 {
     QTest::addColumn<DeviceState>("before");
     QTest::addColumn<ConnectionEvent>("event");
@@ -78,7 +78,7 @@ void ConnectionRulesTest::decides_data()
         << found << tick << acm0 << closed << nothing << found;
 }
 
-void ConnectionRulesTest::decides()
+void TestConnectionRules::decides()
 {
     QFETCH(DeviceState, before);
     QFETCH(ConnectionEvent, event);
@@ -90,5 +90,5 @@ void ConnectionRulesTest::decides()
     QTEST(step.deviceFoundBefore, "after");
 }
 
-QTEST_APPLESS_MAIN(ConnectionRulesTest)
+QTEST_APPLESS_MAIN(TestConnectionRules)
 #include "tst_connectionrules.moc"

@@ -95,7 +95,7 @@ std::vector<RegistryValue> parseValues(const QStringList &rows)
 } // namespace
 
 // Tests of the discovery rules that every platform layer shares.
-class DeviceDiscoveryTest : public QObject
+class TestDeviceDiscovery : public QObject
 {
     Q_OBJECT
 
@@ -119,7 +119,7 @@ private slots:
     void windowsRecordsThatDoNotQualify();
 };
 
-void DeviceDiscoveryTest::serialPortNames_data()
+void TestDeviceDiscovery::serialPortNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("serial");
@@ -131,13 +131,13 @@ void DeviceDiscoveryTest::serialPortNames_data()
     QTest::newRow("lower-case lpt is no parallel port") << "lpt1" << true;
 }
 
-void DeviceDiscoveryTest::serialPortNames()
+void TestDeviceDiscovery::serialPortNames()
 {
     QFETCH(QString, name);
     QTEST(isSerialPortName(name), "serial");
 }
 
-void DeviceDiscoveryTest::usbIdPattern_data()
+void TestDeviceDiscovery::usbIdPattern_data()
 {
     QTest::addColumn<QStringList>("hardwareIds");
     QTest::addColumn<QString>("vendor");
@@ -167,14 +167,14 @@ void DeviceDiscoveryTest::usbIdPattern_data()
                               << "";
 }
 
-void DeviceDiscoveryTest::usbIdPattern()
+void TestDeviceDiscovery::usbIdPattern()
 {
     QFETCH(QStringList, hardwareIds);
     QTEST(extractUsbId(1, hardwareIds), "vendor");
     QTEST(extractUsbId(2, hardwareIds), "product");
 }
 
-void DeviceDiscoveryTest::tarquelIds_data()
+void TestDeviceDiscovery::tarquelIds_data()
 {
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<QString>("product");
@@ -196,14 +196,14 @@ void DeviceDiscoveryTest::tarquelIds_data()
                              << "" << false;
 }
 
-void DeviceDiscoveryTest::tarquelIds()
+void TestDeviceDiscovery::tarquelIds()
 {
     QFETCH(QString, vendor);
     QFETCH(QString, product);
     QTEST(isTarquelUsbId(vendor, product), "tarquel");
 }
 
-void DeviceDiscoveryTest::friendlyNameCut_data()
+void TestDeviceDiscovery::friendlyNameCut_data()
 {
     QTest::addColumn<QString>("friendlyName");
     QTest::addColumn<QString>("port");
@@ -226,13 +226,13 @@ void DeviceDiscoveryTest::friendlyNameCut_data()
                            << "";
 }
 
-void DeviceDiscoveryTest::friendlyNameCut()
+void TestDeviceDiscovery::friendlyNameCut()
 {
     QFETCH(QString, friendlyName);
     QTEST(portNameFromFriendlyName(friendlyName), "port");
 }
 
-void DeviceDiscoveryTest::matchingDevices_data()
+void TestDeviceDiscovery::matchingDevices_data()
 {
     QTest::addColumn<QStringList>("device");
     QTest::addColumn<PortNameSource>("source");
@@ -266,7 +266,7 @@ void DeviceDiscoveryTest::matchingDevices_data()
         << QStringList{"ttyACM0", "", "USB\\VID_04D8&PID_00DE"} << onLinux << "";
 }
 
-void DeviceDiscoveryTest::matchingDevices()
+void TestDeviceDiscovery::matchingDevices()
 {
     QFETCH(QStringList, device);
     QFETCH(PortNameSource, source);
@@ -278,7 +278,7 @@ void DeviceDiscoveryTest::matchingDevices()
     QTEST(tarquelPortName(attributes, source), "port");
 }
 
-void DeviceDiscoveryTest::registryPropertyConversion_data()
+void TestDeviceDiscovery::registryPropertyConversion_data()
 {
     QTest::addColumn<uint>("type");
     QTest::addColumn<QByteArray>("data");
@@ -322,7 +322,7 @@ void DeviceDiscoveryTest::registryPropertyConversion_data()
     QTest::newRow("REG_QWORD is not converted") << 11u << QByteArray(8, '\1') << QVariant();
 }
 
-void DeviceDiscoveryTest::registryPropertyConversion()
+void TestDeviceDiscovery::registryPropertyConversion()
 {
     QFETCH(uint, type);
     QFETCH(QByteArray, data);
@@ -333,7 +333,7 @@ void DeviceDiscoveryTest::registryPropertyConversion()
     QCOMPARE(actual, expected);
 }
 
-void DeviceDiscoveryTest::registryPortNameValue_data()
+void TestDeviceDiscovery::registryPortNameValue_data()
 {
     QTest::addColumn<QStringList>("values");
     QTest::addColumn<QString>("port");
@@ -353,13 +353,13 @@ void DeviceDiscoveryTest::registryPortNameValue_data()
     QTest::newRow("no values") << QStringList{} << "";
 }
 
-void DeviceDiscoveryTest::registryPortNameValue()
+void TestDeviceDiscovery::registryPortNameValue()
 {
     QFETCH(QStringList, values);
     QTEST(registryPortName(parseValues(values)), "port");
 }
 
-void DeviceDiscoveryTest::windowsSearch()
+void TestDeviceDiscovery::windowsSearch()
 {
     // Class 0 (ports) holds a parallel port and two devices; class 2 (modems) one more; the USB
     // class lists the first device again.
@@ -384,7 +384,7 @@ void DeviceDiscoveryTest::windowsSearch()
     QCOMPARE(asked, (QList<int>{0, 1, 2, 3, 4, 5}));
 }
 
-void DeviceDiscoveryTest::windowsSearchStopsAtARefusedClass()
+void TestDeviceDiscovery::windowsSearchStopsAtARefusedClass()
 {
     QList<int> asked;
     const auto lister = [&](int classIndex) -> std::optional<std::vector<DeviceRecord>> {
@@ -397,7 +397,7 @@ void DeviceDiscoveryTest::windowsSearchStopsAtARefusedClass()
     QCOMPARE(asked, (QList<int>{0, 1}));
 }
 
-void DeviceDiscoveryTest::windowsRecordsThatDoNotQualify()
+void TestDeviceDiscovery::windowsRecordsThatDoNotQualify()
 {
     DeviceRecord noKey = tarquelOn("COM5");
     noKey.hardwareKeyValues.clear();
@@ -426,5 +426,5 @@ void DeviceDiscoveryTest::windowsRecordsThatDoNotQualify()
     QCOMPARE(findWindowsDevicePorts(lister), QStringList{"COM6"});
 }
 
-QTEST_MAIN(DeviceDiscoveryTest)
+QTEST_MAIN(TestDeviceDiscovery)
 #include "tst_devicediscovery.moc"

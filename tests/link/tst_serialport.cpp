@@ -37,7 +37,7 @@ QByteArray queued(const SerialPort &channel)
 } // namespace
 
 // Tests of SerialPort: the channel the program talks to the device through.
-class SerialPortTest : public QObject
+class TestSerialPort : public QObject
 {
     Q_OBJECT
 
@@ -61,7 +61,7 @@ private slots:
     void portHeldByAnotherProgram();
 };
 
-void SerialPortTest::baudRateTable_data()
+void TestSerialPort::baudRateTable_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("bitsPerSecond");
@@ -74,7 +74,7 @@ void SerialPortTest::baudRateTable_data()
     QTest::newRow("far above the table") << 1000 << 0;
 }
 
-void SerialPortTest::baudRateTable()
+void TestSerialPort::baudRateTable()
 {
     QFETCH(int, index);
     QFETCH(int, bitsPerSecond);
@@ -86,7 +86,7 @@ void SerialPortTest::baudRateTable()
     QCOMPARE(portOf(channel)->baudRate(), bitsPerSecond);
 }
 
-void SerialPortTest::settingsReachThePortAtOpen_data()
+void TestSerialPort::settingsReachThePortAtOpen_data()
 {
     QTest::addColumn<int>("dataBitsIndex");
     QTest::addColumn<int>("parityIndex");
@@ -119,7 +119,7 @@ void SerialPortTest::settingsReachThePortAtOpen_data()
         << QSerialPort::OneAndHalfStop << QSerialPort::NoFlowControl;
 }
 
-void SerialPortTest::settingsReachThePortAtOpen()
+void TestSerialPort::settingsReachThePortAtOpen()
 {
     QFETCH(int, dataBitsIndex);
     QFETCH(int, parityIndex);
@@ -140,7 +140,7 @@ void SerialPortTest::settingsReachThePortAtOpen()
     QTEST(port->flowControl(), "flowControl");
 }
 
-void SerialPortTest::stopBitsRule_data()
+void TestSerialPort::stopBitsRule_data()
 {
     // Each call is "d<index>" for setDataBitsIndex or "s<index>" for setStopBitsIndex, made on a
     // new channel (8 data bits, one stop bit) in the order written.
@@ -167,7 +167,7 @@ void SerialPortTest::stopBitsRule_data()
     QTest::newRow("supervision's order") << "d3 s0" << QSerialPort::Data8 << QSerialPort::OneStop;
 }
 
-void SerialPortTest::stopBitsRule()
+void TestSerialPort::stopBitsRule()
 {
     QFETCH(QString, calls);
 
@@ -184,7 +184,7 @@ void SerialPortTest::stopBitsRule()
     QTEST(portOf(channel)->stopBits(), "stopBits");
 }
 
-void SerialPortTest::windowsNameRule_data()
+void TestSerialPort::windowsNameRule_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("systemName");
@@ -203,13 +203,13 @@ void SerialPortTest::windowsNameRule_data()
                                 << "\\\\.\\";
 }
 
-void SerialPortTest::windowsNameRule()
+void TestSerialPort::windowsNameRule()
 {
     QFETCH(QString, name);
     QTEST(windowsSystemPortName(name), "systemName");
 }
 
-void SerialPortTest::opensUnderTheGivenName()
+void TestSerialPort::opensUnderTheGivenName()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -231,7 +231,7 @@ void SerialPortTest::opensUnderTheGivenName()
         QStringLiteral("MainController serial port:[%1] opening...").arg(missingPort)));
 }
 
-void SerialPortTest::reopeningClosesFirst()
+void TestSerialPort::reopeningClosesFirst()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -253,7 +253,7 @@ void SerialPortTest::reopeningClosesFirst()
     QVERIFY(!portOf(channel)->isOpen());
 }
 
-void SerialPortTest::writes()
+void TestSerialPort::writes()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -282,7 +282,7 @@ void SerialPortTest::writes()
     QCOMPARE(device.read(3), QByteArray("\x00\xff\x80", 3));
 }
 
-void SerialPortTest::queuesEveryArrival()
+void TestSerialPort::queuesEveryArrival()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -302,7 +302,7 @@ void SerialPortTest::queuesEveryArrival()
     QCOMPARE(queued(channel), QByteArray("xabc"));
 }
 
-void SerialPortTest::lostPortIsClosedAtOnce_data()
+void TestSerialPort::lostPortIsClosedAtOnce_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("reason");
@@ -320,7 +320,7 @@ void SerialPortTest::lostPortIsClosedAtOnce_data()
                                     << "the device hung up";
 }
 
-void SerialPortTest::lostPortIsClosedAtOnce()
+void TestSerialPort::lostPortIsClosedAtOnce()
 {
     QFETCH(QString, failure);
     QFETCH(QString, reason);
@@ -346,7 +346,7 @@ void SerialPortTest::lostPortIsClosedAtOnce()
     QCOMPARE(lost.count(), 1);
 }
 
-void SerialPortTest::otherErrorsKeepThePortOpen_data()
+void TestSerialPort::otherErrorsKeepThePortOpen_data()
 {
     QTest::addColumn<QSerialPort::SerialPortError>("error");
     QTest::newRow("timeout") << QSerialPort::TimeoutError;
@@ -354,7 +354,7 @@ void SerialPortTest::otherErrorsKeepThePortOpen_data()
     QTest::newRow("not open") << QSerialPort::NotOpenError;
 }
 
-void SerialPortTest::otherErrorsKeepThePortOpen()
+void TestSerialPort::otherErrorsKeepThePortOpen()
 {
     QFETCH(QSerialPort::SerialPortError, error);
 
@@ -377,7 +377,7 @@ void SerialPortTest::otherErrorsKeepThePortOpen()
 
 // A second instance, or any program that locks the port the classic way, holds it: the reason
 // names the holder instead of sending the user after access rights.
-void SerialPortTest::portHeldByAnotherProgram()
+void TestSerialPort::portHeldByAnotherProgram()
 {
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -394,5 +394,5 @@ void SerialPortTest::portHeldByAnotherProgram()
     QVERIFY(second.openPort(device.portName()));
 }
 
-QTEST_MAIN(SerialPortTest)
+QTEST_MAIN(TestSerialPort)
 #include "tst_serialport.moc"

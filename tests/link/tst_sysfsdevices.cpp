@@ -98,7 +98,7 @@ QMap<QString, QString> tarquelIds(const QString &product = QStringLiteral("000a"
 } // namespace
 
 // Tests of SysfsDevices, the sysfs reader behind discovery on Linux.
-class SysfsDevicesTest : public QObject
+class TestSysfsDevices : public QObject
 {
     Q_OBJECT
 
@@ -115,7 +115,7 @@ private slots:
     void unusableRoot();
 };
 
-void SysfsDevicesTest::matchesByUsbIds_data()
+void TestSysfsDevices::matchesByUsbIds_data()
 {
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<QString>("product");
@@ -136,7 +136,7 @@ void SysfsDevicesTest::matchesByUsbIds_data()
     QTest::newRow("no idProduct") << "04d8" << QString() << QStringList();
 }
 
-void SysfsDevicesTest::matchesByUsbIds()
+void TestSysfsDevices::matchesByUsbIds()
 {
     QFETCH(QString, vendor);
     QFETCH(QString, product);
@@ -150,7 +150,7 @@ void SysfsDevicesTest::matchesByUsbIds()
     QTEST(SysfsDevices(tree.root()).tarquelPorts(), "ports");
 }
 
-void SysfsDevicesTest::attributesOfADevice()
+void TestSysfsDevices::attributesOfADevice()
 {
     SysfsTree tree;
     tree.addAcm(QStringLiteral("ttyACM0"), QStringLiteral("usb1/1-2"), tarquelIds());
@@ -163,7 +163,7 @@ void SysfsDevicesTest::attributesOfADevice()
     QCOMPARE(devices[0].friendlyName, QStringLiteral("Tarquel Terminal (ttyACM0)"));
 }
 
-void SysfsDevicesTest::deviceWithoutProductName()
+void TestSysfsDevices::deviceWithoutProductName()
 {
     SysfsTree tree;
     tree.addAcm(QStringLiteral("ttyACM0"), QStringLiteral("usb1/1-2"),
@@ -176,7 +176,7 @@ void SysfsDevicesTest::deviceWithoutProductName()
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyACM0"});
 }
 
-void SysfsDevicesTest::classEntryAsPlainFolder()
+void TestSysfsDevices::classEntryAsPlainFolder()
 {
     SysfsTree tree;
     tree.addUsbDevice(QStringLiteral("usb1/1-4"), tarquelIds(QStringLiteral("00df")));
@@ -186,7 +186,7 @@ void SysfsDevicesTest::classEntryAsPlainFolder()
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyACM3"});
 }
 
-void SysfsDevicesTest::skipsTtysWithoutUsb()
+void TestSysfsDevices::skipsTtysWithoutUsb()
 {
     SysfsTree tree;
     // A serial port on the mainboard, a console and the pty multiplexer next to the device.
@@ -201,7 +201,7 @@ void SysfsDevicesTest::skipsTtysWithoutUsb()
     QCOMPARE(devices[0].registryPortName, QStringLiteral("ttyACM0"));
 }
 
-void SysfsDevicesTest::findsTheUsbDeviceAboveAUsbSerialPort()
+void TestSysfsDevices::findsTheUsbDeviceAboveAUsbSerialPort()
 {
     // USB-serial converters put their tty below a port folder inside the interface, two levels
     // under the USB device.
@@ -214,7 +214,7 @@ void SysfsDevicesTest::findsTheUsbDeviceAboveAUsbSerialPort()
     QCOMPARE(SysfsDevices(tree.root()).tarquelPorts(), QStringList{"ttyUSB0"});
 }
 
-void SysfsDevicesTest::numericNameOrder()
+void TestSysfsDevices::numericNameOrder()
 {
     SysfsTree tree;
     // Made in an order that neither plain text order nor creation order would give right.
@@ -227,7 +227,7 @@ void SysfsDevicesTest::numericNameOrder()
              (QStringList{"ttyACM2", "ttyACM10", "ttyUSB0"}));
 }
 
-void SysfsDevicesTest::unusableRoot_data()
+void TestSysfsDevices::unusableRoot_data()
 {
     QTest::addColumn<QString>("problem");
     QTest::newRow("missing") << "missing";
@@ -236,7 +236,7 @@ void SysfsDevicesTest::unusableRoot_data()
     QTest::newRow("unreadable") << "unreadable";
 }
 
-void SysfsDevicesTest::unusableRoot()
+void TestSysfsDevices::unusableRoot()
 {
     QFETCH(QString, problem);
 
@@ -266,5 +266,5 @@ void SysfsDevicesTest::unusableRoot()
     QCOMPARE(ports, QStringList());
 }
 
-QTEST_MAIN(SysfsDevicesTest)
+QTEST_MAIN(TestSysfsDevices)
 #include "tst_sysfsdevices.moc"
