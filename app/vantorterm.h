@@ -2,23 +2,30 @@
 
 // How the pieces meet.
 //
-// Start: main() builds VantorTerm; the constructor builds the Ostra form, the text view
-// (OstraView) and the hex view (HexView), wires the actions, loads the settings (which may
-// already open the function-key dialog), drops into the no-device state and starts a 1 s timer.
-// Connect: each tick checkConnection() asks the port finder for Tarquel device ports, opens a
-// SerialPort on the first one and shows both views; when the open port is no longer listed, or
-// the port reports that it is gone, disconnectDevice() destroys the channel and hides the views.
-// Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes in receivedBytes
-// and emits readComm() -> VantorTerm::readComm() drains the queue into one batch ->
-// OstraView::displayBytes() (filtered text) and HexView::appendData() (every byte).
+// Start: main() installs the logging and quit-signal handlers and builds VantorTerm; the
+// constructor builds the Ostra form, the text view (OstraView), the hex view (HexView) and the
+// PacedSender, wires the actions, loads the settings (geometry fitted to a screen; the restored
+// function-key dialog waits for the window to be shown), shows the waiting screen and starts the
+// 1 s tick.
+// Connect: each tick checkConnection() lists Tarquel device ports; decideConnection() (a pure
+// rule on what is listed, which port is open and what the last tick saw) says open, report or
+// disconnect, and applyConnectionVerdict() does it: openDevicePort() opens a SerialPort and
+// shows the views; disconnectDevice() releases the channel (releaseChannel(), the one teardown)
+// and brings the waiting screen back. A port that dies reports portLost and takes the same path.
+// Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> readComm() ->
+// VantorTerm::readComm() drains them into one batch -> HexView::appendData() (every byte) and
+// OstraView::displayBytes(), which filters it and inserts at most once per frame, each line cut
+// to its newest maximumLineLength characters and the document to its newest 400 lines.
 // Transmit: a key or paste in the text view, or a key in the hex view -> keyInput(key, text) ->
-// VantorTerm::keyInput() -> PacedSender, which from the event loop writes the key's Latin-1 text
-// at once, or a paste / F1-F12 binding one byte at a time, waiting after each byte at most delay
-// ms for it to be written; keys typed meanwhile queue behind it.
-// Function keys: "Function Settings" opens the modeless FunctionDlg; Apply and OK rebuild the
-// twelve-entry function-key table and the write delay.
-// Stop: closeEvent() disconnects, stores the settings, closes a visible dialog; the last window
-// closing ends the event loop.
+// VantorTerm::keyInput() -> PacedSender, which from the event loop writes a key's Latin-1 text at
+// once, or a paste / F1-F12 binding one byte at a time, waiting after each byte at most delay ms
+// for it to be written; keys typed meanwhile queue behind it, and a long send shows its progress
+// with a Stop button.
+// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg; Apply and OK
+// rebuild the twelve-entry function-key table and the write delay.
+// Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) stops the tick and any send,
+// disconnects, stores the settings (saying so if the store cannot be written) and closes a
+// visible dialog; the last window closing ends the event loop.
 
 #include "fkeys/functionkey.h"
 #include "link/connectionrules.h"
