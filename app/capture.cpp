@@ -56,7 +56,9 @@ void VantorTerm::saveCapture()
     if (fileName.isEmpty())
         return;
 
-    // Taken after the dialog has closed, so data received meanwhile is part of the capture.
+    // Taken after the dialog has closed, so data received meanwhile is part of the capture, and
+    // with the batches that the view still holds back for its next frame.
+    view->showAllReceived();
     const QString content = fileName.contains(QLatin1String(".html"))
                                 ? latin1Html(view->toHtml())
                                 : plainCapture(*view->document());

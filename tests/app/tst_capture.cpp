@@ -159,6 +159,9 @@ void TestCapture::plainCaptureHoldsEveryByteShown()
         everyByte.append(char(value));
     QVERIFY(device.send(everyByte));
     QTRY_COMPARE(terminal.hexView()->data().size(), 256);
+    // Batches received a moment before the save, still waiting for the next frame to be shown.
+    terminal.view()->displayBytes("AB");
+    terminal.view()->displayBytes("CD");
 
     QTemporaryDir folder;
     const QString path = folder.filePath("bytes.log");
@@ -166,7 +169,7 @@ void TestCapture::plainCaptureHoldsEveryByteShown()
     // What the view shows of them: NUL and CR dropped, BS taking back the BEL before it.
     QByteArray shown = everyByte;
     shown.remove(0x0d, 1).remove(0x07, 2).remove(0, 1);
-    QCOMPARE(fileContent(path), shown);
+    QCOMPARE(fileContent(path), shown + "ABCD");
 }
 
 void TestCapture::cancelWritesNothing()
