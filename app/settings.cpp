@@ -73,6 +73,32 @@ QScreen *screenShowingTitleBar(QPoint position, int width)
     return nullptr;
 }
 
+// Where a window stored at position with size comes back: reachable, and no larger than the
+// screen it lands on. A window whose title bar is on no screen comes back at the first-run place;
+// one too large for its screen is cut to the room between its place and the screen's far corner,
+// so that all of it, status bar included, can be seen.
+QRect restoredGeometry(QPoint position, QSize size)
+{
+    QScreen *screen = screenShowingTitleBar(position, size.width());
+    if (!screen) {
+        position = defaultPosition;
+        screen = screenShowingTitleBar(position, size.width());
+    }
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QRect(position, size);
+    const QRect room = screen->availableGeometry();
+    if (size.width() <= room.width() && size.height() <= room.height())
+        return QRect(position, size);
+    const qint64 width = qint64(room.right()) + 1 - std::max<qint64>(position.x(), room.left());
+    const qint64 height
+        = qint64(room.bottom()) + 1 - titleBarHeight - std::max<qint64>(position.y(), room.top());
+    return QRect(position,
+                 size.boundedTo(QSize(int(std::clamp<qint64>(width, 1, room.width())),
+                                      int(std::clamp<qint64>(height, 1, room.height())))));
+}
+
 // Why the store at path cannot be opened in mode, in the file system's words.
 QString storeProblem(const QString &path, QIODevice::OpenMode mode)
 {
@@ -101,37 +127,14 @@ void VantorTerm::loadSettings()
                 .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
     }
 
-    QPoint position = valueOr(settings, positionKey, defaultPosition);
+    const QPoint position = valueOr(settings, positionKey, defaultPosition);
     QSize windowSize = settings.value(QLatin1String(sizeKey)).toSize();
     if (windowSize.width() < 1 || windowSize.height() < 1)
         windowSize = defaultSize;
 
-    // The window must be reachable and fit the screen it lands on: a window whose title bar is
-    // on no screen comes back at the first-run place, and no window is larger than the room
-    // its screen has for windows.
-    QScreen *screen = screenShowingTitleBar(position, windowSize.width());
-    if (!screen) {
-        position = defaultPosition;
-        screen = screenShowingTitleBar(position, windowSize.width());
-    }
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        // A window too large for its screen is cut to the room between its place and the
-        // screen's far corner, so that all of it, status bar included, can be seen.
-        const QRect room = screen->availableGeometry();
-        if (windowSize.width() > room.width() || windowSize.height() > room.height()) {
-            const qint64 width
-                = qint64(room.right()) + 1 - std::max<qint64>(position.x(), room.left());
-            const qint64 height = qint64(room.bottom()) + 1 - titleBarHeight
-                                  - std::max<qint64>(position.y(), room.top());
-            windowSize
-                = windowSize.boundedTo(QSize(int(std::clamp<qint64>(width, 1, room.width())),
-                                             int(std::clamp<qint64>(height, 1, room.height()))));
-        }
-    }
-    move(position);
-    resize(windowSize);
+    const QRect geometry = restoredGeometry(position, windowSize);
+    move(geometry.topLeft());
+    resize(geometry.size());
 
     // Checking the action hides the tool bar through its toggled() connection.
     m_ui->action_Toolbar->setChecked(settings.value(QLatin1String(toolbarKey)).toBool());
