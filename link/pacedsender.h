@@ -28,7 +28,6 @@ public:
     // Written at once when nothing is queued, else after everything queued before it.
     void sendTyped(const QByteArray &bytes);
 
-    bool isSending() const { return !m_queue.empty(); }
     // Drops every byte not yet handed to the channel and returns how many there were.
     qint64 stop();
 

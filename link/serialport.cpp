@@ -189,11 +189,6 @@ void SerialPort::waitForBytesWritten(int msecs)
         serial->waitForBytesWritten(msecs);
 }
 
-bool SerialPort::hasPendingOutput() const
-{
-    return serial->bytesToWrite() > 0;
-}
-
 QString SerialPort::portName() const
 {
     return currentPortName;

@@ -27,8 +27,6 @@ public:
     void closePort();
     bool writeData(const QByteArray &data);
     void waitForBytesWritten(int msecs);
-    // Whether bytes handed to writeData are still waiting in the channel for the device.
-    bool hasPendingOutput() const;
     QString portName() const;
     // Why the last open or the port itself failed: in the serial library's words, except for a
     // port locked by another program, which says so (and who, when the lock tells).
