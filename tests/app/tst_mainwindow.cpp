@@ -50,6 +50,21 @@ QStringList entries(const QList<QAction *> &actions)
 
 } // namespace
 
+// Shows window active, its text view as when a device is connected: enabled, shown and with the
+// focus. Null when the window did not become active.
+OstraView *activeWithViewFocused(VantorTerm &window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        return nullptr;
+    auto view = window.findChild<OstraView *>();
+    view->setEnabled(true);
+    view->show();
+    view->setFocus();
+    return view;
+}
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -223,15 +238,8 @@ void TestMainWindow::shortcutsReachActionsNotTheView()
 
     VantorTerm window;
     window.setCaptureFileNamePrompt([](QWidget *) { return QString(); });
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-
-    // As when a device is connected: the view is enabled, shown and has the focus.
-    auto view = window.findChild<OstraView *>();
-    view->setEnabled(true);
-    view->show();
-    view->setFocus();
+    OstraView *view = activeWithViewFocused(window);
+    QVERIFY(view);
     QSignalSpy keys(view, &OstraView::keyInput);
     QSignalSpy triggered(window.findChild<QAction *>(action), &QAction::triggered);
 
@@ -245,13 +253,8 @@ void TestMainWindow::shortcutsReachActionsNotTheView()
 void TestMainWindow::altHTogglesHexViewOnEveryPress()
 {
     VantorTerm window;
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto view = window.findChild<OstraView *>();
-    view->setEnabled(true);
-    view->show();
-    view->setFocus();
+    OstraView *view = activeWithViewFocused(window);
+    QVERIFY(view);
     QSignalSpy keys(view, &OstraView::keyInput);
     auto hexa = window.findChild<QAction *>("actionHexa_Mode");
     auto hexaGroup = window.findChild<QGroupBox *>("hexaGroup");

@@ -71,3 +71,15 @@ double cpuSecondsOver(int msecs)
     QTest::qWait(msecs);
     return processCpuSeconds() - start;
 }
+
+void addPortFailureRows()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("unplugged") << "unplugged"
+                               << "the device went away";
+    QTest::newRow("read error") << "directory"
+                                << "Is a directory";
+    QTest::newRow("resource error") << "hung-up terminal"
+                                    << "the device hung up";
+}

@@ -18,3 +18,10 @@ QList<int> descriptorsOpenOn(const QString &path);
 
 // The CPU time this process uses while its event loop runs for msecs milliseconds.
 double cpuSecondsOver(int msecs);
+
+// The rows of a _data() table naming the real failures of an open port: column "failure" (what the
+// test puts behind the descriptor) and column "reason" (what the channel says of it). An unplugged
+// device hangs up and takes its node with it; a directory cannot be read (EISDIR), which the
+// library reports as a ReadError over and over; a pseudo-terminal whose other side is gone reads
+// EIO, a ResourceError.
+void addPortFailureRows();

@@ -269,23 +269,13 @@ void TestConnection::portThatCannotBeOpened()
 
 void TestConnection::portFailingWhileOpen_data()
 {
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<QString>("cause");
-    // An unplugged device hangs up and takes its node with it. The serial library reports a
-    // directory it cannot read as a ReadError, again and again, and a pseudo-terminal that reads
-    // EIO as a ResourceError; behind those the device itself is fine.
-    QTest::newRow("unplugged") << "unplugged"
-                               << "the device went away";
-    QTest::newRow("read error") << "directory"
-                                << "Is a directory";
-    QTest::newRow("resource error") << "hung-up terminal"
-                                    << "the device hung up";
+    addPortFailureRows();
 }
 
 void TestConnection::portFailingWhileOpen()
 {
     QFETCH(QString, failure);
-    QFETCH(QString, cause);
+    QFETCH(QString, reason);
 
     SimulatedDevice device;
     QVERIFY(device.isValid());
@@ -310,7 +300,7 @@ void TestConnection::portFailingWhileOpen()
     QTRY_COMPARE(w.status(), notFound);
     QVERIFY2(w.disconnectedProblem().isEmpty(), qPrintable(w.disconnectedProblem()));
     // The log says what happened to the device, not a stale error of the library.
-    const QString logged = notFound + QStringLiteral(" (%1: %2)").arg(device.portName(), cause);
+    const QString logged = notFound + QStringLiteral(" (%1: %2)").arg(device.portName(), reason);
     QVERIFY2(log.lines().contains(logged), qPrintable(log.lines().join('|')));
 
     const double cpu = cpuSecondsOver(1000);

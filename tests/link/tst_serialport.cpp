@@ -304,20 +304,7 @@ void TestSerialPort::queuesEveryArrival()
 
 void TestSerialPort::lostPortIsClosedAtOnce_data()
 {
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<QString>("reason");
-
-    // Real failures of the line. Which error the library reports for a hang-up depends on a
-    // stale errno; either must end the channel, and the reason says what happened, not the
-    // errno. The others put something else behind the port's descriptor: a directory cannot be
-    // read (EISDIR), which the library reports as a ReadError over and over; a pseudo-terminal
-    // whose other side is gone reads EIO, a ResourceError.
-    QTest::newRow("unplugged") << "unplugged"
-                               << "the device went away";
-    QTest::newRow("read error") << "directory"
-                                << "Is a directory";
-    QTest::newRow("resource error") << "hung-up terminal"
-                                    << "the device hung up";
+    addPortFailureRows();
 }
 
 void TestSerialPort::lostPortIsClosedAtOnce()
