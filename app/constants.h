@@ -3,8 +3,8 @@
 #include <QPoint>
 #include <QSize>
 
-// The main window's fixed values in one place: the keys and defaults of the settings store, the
-// supervision tick and the status texts it shows.
+// The main window's fixed values in one place: the keys and defaults of the settings store and
+// the status texts of its own.
 namespace Constants {
 
 // The store: organisation name, then one key per stored value.
@@ -27,15 +27,9 @@ constexpr char functionKeyKey[] = "F%1"; // F1 ... F12
 constexpr QPoint defaultPosition(25, 25);
 constexpr QSize defaultSize(800, 600);
 constexpr int defaultFontWeight = 50; // on Qt 5's 0-99 scale
-constexpr int defaultDelayMs = 5;
-// How often the window looks for the device.
-constexpr int connectionTickMs = 1000;
-// Fixed texts of the status bar.
+// Fixed texts of the status bar; the connection's own are the link's.
 constexpr char loadingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "getting previews settings...");
 constexpr char storingStatus[] = QT_TRANSLATE_NOOP("VantorTerm", "store current settings...");
-constexpr char deviceFoundStatus[] = "the Tarquel Device was found. [%1]"; // %1: the port
-constexpr char deviceNotFoundStatus[]
-    = QT_TRANSLATE_NOOP("VantorTerm", "the Tarquel Device was not found.");
 constexpr char writeFailedStatus[]
     = QT_TRANSLATE_NOOP("VantorTerm", "Can't write through the serial port.");
 

@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
         QuitSignals quitSignals;
         VantorTerm window;
         window.show();
-        QObject::connect(&quitSignals, &QuitSignals::received, &window, &QWidget::close);
+        QObject::connect(&quitSignals, &QuitSignals::received, &window,
+                         &VantorTerm::closeOnQuitSignal);
         QObject::connect(&application, &QApplication::lastWindowClosed, &application,
                          &QApplication::quit);
         result = application.exec();

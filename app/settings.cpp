@@ -1,19 +1,13 @@
-// The main window's settings: read once while the window is built, written once when it closes.
+#include "settings.h"
 
 #include "app/constants.h"
-#include "app/logging.h"
 #include "app/programtitle.h"
-#include "app/vantorterm.h"
 #include "compat/qtcompat.h"
-#include "fkeys/functiondlg.h"
-#include "terminal/ostraview.h"
 #include "terminal/terminalconstants.h"
-#include "ui_vantorterm.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 
@@ -73,10 +67,11 @@ QScreen *screenShowingTitleBar(QPoint position, int width)
     return nullptr;
 }
 
-// Where a window stored at position with size comes back: reachable, and no larger than the
-// screen it lands on. A window whose title bar is on no screen comes back at the first-run place;
-// one too large for its screen is cut to the room between its place and the screen's far corner,
-// so that all of it, status bar included, can be seen.
+} // namespace
+
+// A window whose title bar is on no screen comes back at the first-run place; one too large for
+// its screen is cut to the room between its place and the screen's far corner, so that all of
+// it, status bar included, can be seen.
 QRect restoredGeometry(QPoint position, QSize size)
 {
     QScreen *screen = screenShowingTitleBar(position, size.width());
@@ -99,6 +94,8 @@ QRect restoredGeometry(QPoint position, QSize size)
                                       int(std::clamp<qint64>(height, 1, room.height())))));
 }
 
+namespace {
+
 // Why the store at path cannot be opened in mode, in the file system's words.
 QString storeProblem(const QString &path, QIODevice::OpenMode mode)
 {
@@ -113,94 +110,101 @@ QString storeProblem(const QString &path, QIODevice::OpenMode mode)
     return file.errorString();
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("VantorTerm", text);
+}
+
+// The stored keys, for telling how many of them a damaged store still held.
+QStringList storedKeys()
+{
+    QStringList keys = {
+        positionKey,  sizeKey,      toolbarKey,   fontFamilyKey,         fontSizeKey, fontWeightKey,
+        fontStyleKey, fontColorKey, backColorKey, showFunctionDialogKey, delayKey,    hexModeKey};
+    for (int n = 1; n <= functionKeyCount; ++n)
+        keys.append(functionKeyName(n));
+    return keys;
+}
+
 } // namespace
 
-void VantorTerm::loadSettings()
+StoredSettings readSettings(QString *problem)
 {
-    showStatus(tr(loadingStatus));
     QSettings settings(QLatin1String(organisation), programTitle());
     QtCompat::prepareSettings(settings);
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
-        showStatus(
-            tr("Can't read the settings (%2): %1")
-                .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly)));
+        *problem
+            = tr("Can't read the settings (%2): %1")
+                  .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadOnly));
+    } else if (settings.status() == QSettings::FormatError) {
+        // What could be read is used; the rest is a first run's, and the next store mends it.
+        const QStringList keys = storedKeys();
+        const auto found = std::count_if(
+            keys.cbegin(), keys.cend(), [&](const QString &key) { return settings.contains(key); });
+        *problem = tr("The settings were damaged (%1): %2 of %3 values could be read and are "
+                      "kept, the others are back to their defaults.")
+                       .arg(settings.fileName())
+                       .arg(found)
+                       .arg(keys.size());
     }
 
-    const QPoint position = valueOr(settings, positionKey, defaultPosition);
-    QSize windowSize = settings.value(QLatin1String(sizeKey)).toSize();
-    if (windowSize.width() < 1 || windowSize.height() < 1)
-        windowSize = defaultSize;
+    StoredSettings values;
+    values.position = valueOr(settings, positionKey, defaultPosition);
+    values.size = settings.value(QLatin1String(sizeKey)).toSize();
+    if (values.size.width() < 1 || values.size.height() < 1)
+        values.size = defaultSize;
+    values.toolbarHidden = settings.value(QLatin1String(toolbarKey)).toBool();
 
-    const QRect geometry = restoredGeometry(position, windowSize);
-    move(geometry.topLeft());
-    resize(geometry.size());
-
-    // Checking the action hides the tool bar through its toggled() connection.
-    m_ui->action_Toolbar->setChecked(settings.value(QLatin1String(toolbarKey)).toBool());
-
-    QFont font;
-    font.setFamily(valueOr(settings, fontFamilyKey,
-                           QString::fromLatin1(TerminalConstants::defaultFontFamily)));
+    values.font.setFamily(valueOr(settings, fontFamilyKey,
+                                  QString::fromLatin1(TerminalConstants::defaultFontFamily)));
     // The stored scale ends at 99; a hand-edited store must not push a value past it into the
     // font, which would silently wrap it to an unrelated weight.
     const int weight = valueOr(settings, fontWeightKey, defaultFontWeight);
-    QtCompat::setLegacyFontWeight(font, std::clamp(weight, 1, 99));
-    font.setPointSize(valueOr(settings, fontSizeKey, TerminalConstants::defaultPointSize));
+    QtCompat::setLegacyFontWeight(values.font, std::clamp(weight, 1, 99));
+    values.font.setPointSize(valueOr(settings, fontSizeKey, TerminalConstants::defaultPointSize));
     const bool italic = settings.value(QLatin1String(fontStyleKey)).toBool();
-    font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
-    view->setViewFont(font);
+    values.font.setStyle(italic ? QFont::StyleItalic : QFont::StyleNormal);
+    values.fontColor = colorSetting(settings, fontColorKey, TerminalConstants::defaultFontColor);
+    values.backColor = colorSetting(settings, backColorKey, TerminalConstants::defaultBackColor);
 
-    view->setFontColor(colorSetting(settings, fontColorKey, TerminalConstants::defaultFontColor));
-    view->setBackColor(colorSetting(settings, backColorKey, TerminalConstants::defaultBackColor));
-
-    m_functionKeys.clear();
+    values.functionKeys.keys.clear();
     for (int n = 1; n <= functionKeyCount; ++n) {
         const QString text = settings.value(functionKeyName(n), QString()).toString();
-        m_functionKeys.append({Qt::Key_F1 + n - 1, text});
+        values.functionKeys.keys.append({Qt::Key_F1 + n - 1, text});
     }
-    m_delay = settings.value(QLatin1String(delayKey), defaultDelayMs).toInt();
-
-    // The table and the delay are loaded already, so the dialog fills itself with them.
-    if (settings.value(QLatin1String(showFunctionDialogKey), false).toBool()
-        && !(functionDlg && functionDlg->isVisible()))
-        openFunctionDialog();
-
-    // The action starts checked; unchecking it hides the hex pane through toggled().
-    isHexamode = settings.value(QLatin1String(hexModeKey)).toBool();
-    m_ui->actionHexa_Mode->setChecked(isHexamode);
+    values.functionKeys.delay = settings.value(QLatin1String(delayKey), defaultDelayMs).toInt();
+    values.functionDialogShown
+        = settings.value(QLatin1String(showFunctionDialogKey), false).toBool();
+    values.hexMode = settings.value(QLatin1String(hexModeKey)).toBool();
+    return values;
 }
 
-void VantorTerm::storeSettings()
+QString writeSettings(const StoredSettings &values)
 {
-    showStatus(tr(storingStatus));
     QSettings settings(QLatin1String(organisation), programTitle());
     QtCompat::prepareSettings(settings);
 
-    const QFont font = view->viewFont();
-    settings.setValue(QLatin1String(positionKey), pos());
-    settings.setValue(QLatin1String(sizeKey), size());
-    settings.setValue(QLatin1String(fontFamilyKey), font.family());
-    settings.setValue(QLatin1String(fontSizeKey), font.pointSize());
-    settings.setValue(QLatin1String(fontWeightKey), QtCompat::legacyFontWeight(font));
-    settings.setValue(QLatin1String(fontStyleKey), font.style() != QFont::StyleNormal);
-    settings.setValue(QLatin1String(fontColorKey), view->fontColor().name());
-    settings.setValue(QLatin1String(backColorKey), view->backColor().name());
-    settings.setValue(QLatin1String(toolbarKey), m_ui->action_Toolbar->isChecked());
-    settings.setValue(QLatin1String(showFunctionDialogKey),
-                      functionDlg && functionDlg->isVisible());
-    for (int i = 0; i < m_functionKeys.size(); ++i)
-        settings.setValue(functionKeyName(i + 1), m_functionKeys.at(i).text);
-    settings.setValue(QLatin1String(delayKey), QString::number(m_delay));
-    settings.setValue(QLatin1String(hexModeKey), isHexamode);
+    settings.setValue(QLatin1String(positionKey), values.position);
+    settings.setValue(QLatin1String(sizeKey), values.size);
+    settings.setValue(QLatin1String(fontFamilyKey), values.font.family());
+    settings.setValue(QLatin1String(fontSizeKey), values.font.pointSize());
+    settings.setValue(QLatin1String(fontWeightKey), QtCompat::legacyFontWeight(values.font));
+    settings.setValue(QLatin1String(fontStyleKey), values.font.style() != QFont::StyleNormal);
+    settings.setValue(QLatin1String(fontColorKey), values.fontColor.name());
+    settings.setValue(QLatin1String(backColorKey), values.backColor.name());
+    settings.setValue(QLatin1String(toolbarKey), values.toolbarHidden);
+    settings.setValue(QLatin1String(showFunctionDialogKey), values.functionDialogShown);
+    for (int i = 0; i < values.functionKeys.keys.size(); ++i)
+        settings.setValue(functionKeyName(i + 1), values.functionKeys.keys.at(i).text);
+    settings.setValue(QLatin1String(delayKey), QString::number(values.functionKeys.delay));
+    settings.setValue(QLatin1String(hexModeKey), values.hexMode);
 
     settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        const QString problem = storeProblem(settings.fileName(), QIODevice::ReadWrite);
-        qCWarning(lcApp).noquote().nospace()
-            << "Can't store the settings (" << problem << "): " << settings.fileName();
-        QMessageBox::warning(
-            this, tr("Settings not stored"),
-            tr("Can't store the settings (%2): %1").arg(settings.fileName(), problem));
-    }
+    // A format error is left from reading a damaged store, which the values have now replaced;
+    // only an access error means they were not written.
+    if (settings.status() != QSettings::AccessError)
+        return QString();
+    return tr("Can't store the settings (%2): %1")
+        .arg(settings.fileName(), storeProblem(settings.fileName(), QIODevice::ReadWrite));
 }

@@ -1,15 +1,20 @@
 #include "vantorterm.h"
 
 #include "app/constants.h"
-#include "app/logging.h"
 #include "app/programtitle.h"
+#include "app/sendprogress.h"
+#include "app/settings.h"
+#include "common/logging.h"
 #include "fkeys/functiondlg.h"
-#include "link/serialport.h"
+#include "link/devicelink.h"
+#include "link/linkconstants.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
+#include "terminal/transmitpath.h"
 #include "ui_vantorterm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QHBoxLayout>
@@ -21,12 +26,16 @@
 
 #include <cerrno>
 
+using namespace Constants;
+using namespace LinkConstants;
+
 VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
     , m_ui(new Ui::Ostra)
+    , m_link(new DeviceLink(this))
+    , m_transmit(new TransmitPath(m_link, this))
 {
     m_ui->setupUi(this);
-    m_functionKeys = emptyFunctionKeys();
 
     connect(m_ui->actionAbout_This_Program, &QAction::triggered, this, &VantorTerm::about);
     connect(m_ui->action_Toolbar, &QAction::toggled, m_ui->toolBar, &QWidget::setHidden);
@@ -40,7 +49,6 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     view->setDisabled(true);
     // Courier New is seldom there on Linux; the face drawn instead must be monospaced too.
     view->setFont(withFixedPitchFallback(view->font()));
-    connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     auto textLayout = new QHBoxLayout(m_ui->textGroup);
     textLayout->addWidget(view);
     m_waitingScreen = new QLabel(m_ui->textGroup);
@@ -58,8 +66,15 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     hexaEdit->setReadOnly(true);
     auto hexLayout = new QVBoxLayout(m_ui->hexaGroup);
     hexLayout->addWidget(hexaEdit);
-    // A click gives the hex view the focus; what is typed then still goes to the device.
+
+    // Transmit: what is typed or pasted into either view (a click gives the hex view the focus)
+    // goes to the device.
+    connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
+    // Receive: every batch goes to both views.
+    connect(m_link, &DeviceLink::bytesReceived, view, &OstraView::displayBytes);
+    connect(m_link, &DeviceLink::bytesReceived, hexaEdit, &HexView::appendReceived);
+    wireLink();
 
     connect(m_ui->actionFunction_Settings, &QAction::triggered, this, &VantorTerm::functionSetting);
     connect(m_ui->action_Font, &QAction::triggered, view, &OstraView::changeFont);
@@ -67,25 +82,102 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(m_ui->actionBackground_color, &QAction::triggered, view, &OstraView::changeBackColor);
     connect(m_ui->actionCa_pture, &QAction::triggered, this, &VantorTerm::saveCapture);
     connect(m_ui->action_Clear_Screen, &QAction::triggered, this, &VantorTerm::clearScreen);
+    // Clear Screen also stops a send that is going out; keys typed meanwhile still go.
+    connect(m_ui->action_Clear_Screen, &QAction::triggered, m_link, &DeviceLink::stopSending);
     connect(m_ui->actionE_xit, &QAction::triggered, this, &QWidget::close);
 
     setWindowTitle(programTitle());
-    setUpTransmit();
 
     // The toggles above are connected already, so restoring their checked states here hides
     // the tool bar or the hex pane through the same signals the user's clicks go through.
     loadSettings();
     disconnectDevice();
-
-    connectionTimer = new QTimer(this);
-    connect(connectionTimer, &QTimer::timeout, this, &VantorTerm::checkConnection);
-    connectionTimer->start(Constants::connectionTickMs);
+    m_link->start();
 }
 
-VantorTerm::~VantorTerm()
+VantorTerm::~VantorTerm() = default;
+
+// The connection's events as the user sees them: the status bar, the views, the waiting screen,
+// and a long send's progress.
+void VantorTerm::wireLink()
 {
-    // The channel has no parent; normally closeEvent has destroyed it already.
-    delete serialPort;
+    connect(m_link, &DeviceLink::connected, this, &VantorTerm::showConnected);
+    connect(m_link, &DeviceLink::openFailed, this, &VantorTerm::showOpenFailure);
+    connect(m_link, &DeviceLink::disconnected, this, &VantorTerm::showNoDevice);
+    connect(m_link, &DeviceLink::deviceGone, this, [this] {
+        m_openFailure.clear();
+        showStatus(tr(deviceNotFoundText));
+    });
+    connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
+
+    m_sendProgress = new SendProgress(this);
+    statusBar()->addPermanentWidget(m_sendProgress);
+    connect(m_link, &DeviceLink::sendProgress, m_sendProgress, &SendProgress::showProgress);
+    connect(m_link, &DeviceLink::sendFinished, m_sendProgress, &QWidget::hide);
+    connect(m_sendProgress, &SendProgress::stopClicked, m_link, &DeviceLink::stopSending);
+}
+
+void VantorTerm::showConnected(const QString &port)
+{
+    view->setEnabled(true);
+    hexaEdit->setEnabled(true);
+    view->setFocus(Qt::OtherFocusReason);
+    clearScreen();
+    view->show();
+    m_ui->hexaGroup->setVisible(isHexamode);
+    hexaEdit->show();
+    m_openFailure.clear();
+    showStatus(QLatin1String(deviceFoundText).arg(port));
+}
+
+// A device that is plugged in but cannot be opened (no permission, held by another program) must
+// not read as absent: the status says which port failed and why.
+void VantorTerm::showOpenFailure(const QString &port, const QString &cause)
+{
+    m_openFailure = port + QStringLiteral(": ") + cause;
+    showStatus(tr(deviceNotFoundText) + QStringLiteral(" (%1)").arg(m_openFailure));
+    showNoDevice();
+}
+
+void VantorTerm::disconnectDevice()
+{
+    m_link->disconnectDevice();
+    showNoDevice();
+}
+
+void VantorTerm::showNoDevice()
+{
+    clearScreen();
+    view->setDisabled(true);
+    hexaEdit->setDisabled(true);
+    view->hide();
+    hexaEdit->hide();
+}
+
+void VantorTerm::checkConnection()
+{
+    m_link->checkConnection();
+}
+
+void VantorTerm::readComm()
+{
+    m_link->readComm();
+}
+
+void VantorTerm::keyInput(int key, const QString &text)
+{
+    m_transmit->keyInput(key, text);
+}
+
+void VantorTerm::clearScreen()
+{
+    view->clear();
+    hexaEdit->setData(QByteArray());
+}
+
+void VantorTerm::setPortFinder(PortFinder finder)
+{
+    m_link->setPortFinder(std::move(finder));
 }
 
 void VantorTerm::showStatus(const QString &text)
@@ -160,14 +252,136 @@ void VantorTerm::setHexamode(bool on)
     m_ui->hexaGroup->setVisible(on);
 }
 
+QList<FunctionKey> VantorTerm::functionKeys() const
+{
+    return m_transmit->bindings().keys;
+}
+
+int VantorTerm::delay() const
+{
+    return m_transmit->bindings().delay;
+}
+
+void VantorTerm::functionSetting()
+{
+    // An open dialog may lie under the main window: bring it forward as it is.
+    if (functionDlg && functionDlg->isVisible()) {
+        functionDlg->raise();
+        functionDlg->activateWindow();
+        return;
+    }
+    openFunctionDialog();
+    // Asked for by the user: shown at once, even by a window that is not on screen (yet).
+    m_functionDlgAwaitsWindow = false;
+    functionDlg->show();
+}
+
+void VantorTerm::openFunctionDialog()
+{
+    // A cancelled dialog is only hidden; it is not reused, because every opening must show
+    // the table as it stands now.
+    if (functionDlg)
+        functionDlg->deleteLater();
+    functionDlg = new FunctionDlg(m_transmit->bindings(), this);
+    connect(functionDlg, &FunctionDlg::applied, m_transmit, &TransmitPath::setBindings);
+    connect(functionDlg, &FunctionDlg::okClicked, this, &VantorTerm::acceptFunction);
+    // Restored at start-up, before the main window is on screen: shown once it is, so that it
+    // is tied to the window and the window manager keeps it above.
+    if (!isVisible()) {
+        m_functionDlgAwaitsWindow = true;
+        return;
+    }
+    functionDlg->show();
+}
+
+void VantorTerm::applyFunction()
+{
+    if (functionDlg)
+        functionDlg->apply();
+}
+
+void VantorTerm::acceptFunction()
+{
+    applyFunction();
+    // OK is still delivering its clicked signal from inside the dialog.
+    if (functionDlg)
+        functionDlg->deleteLater();
+    functionDlg = nullptr;
+}
+
+void VantorTerm::loadSettings()
+{
+    showStatus(tr(loadingStatus));
+    QString problem;
+    const StoredSettings stored = readSettings(&problem);
+    if (!problem.isEmpty())
+        showStatus(problem);
+
+    const QRect geometry = restoredGeometry(stored.position, stored.size);
+    move(geometry.topLeft());
+    resize(geometry.size());
+    // Checking the action hides the tool bar through its toggled() connection.
+    m_ui->action_Toolbar->setChecked(stored.toolbarHidden);
+    view->setViewFont(stored.font);
+    view->setFontColor(stored.fontColor);
+    view->setBackColor(stored.backColor);
+    m_transmit->setBindings(stored.functionKeys);
+    // The table is in place already, so the dialog fills itself with it.
+    if (stored.functionDialogShown && !(functionDlg && functionDlg->isVisible()))
+        openFunctionDialog();
+    // The action starts checked; unchecking it hides the hex pane through toggled().
+    isHexamode = stored.hexMode;
+    m_ui->actionHexa_Mode->setChecked(isHexamode);
+}
+
+void VantorTerm::storeSettings()
+{
+    showStatus(tr(storingStatus));
+    StoredSettings values;
+    values.position = pos();
+    values.size = size();
+    values.toolbarHidden = m_ui->action_Toolbar->isChecked();
+    values.font = view->viewFont();
+    values.fontColor = view->fontColor();
+    values.backColor = view->backColor();
+    values.functionKeys = m_transmit->bindings();
+    values.functionDialogShown = functionDlg && functionDlg->isVisible();
+    values.hexMode = isHexamode;
+
+    const QString problem = writeSettings(values);
+    if (problem.isEmpty())
+        return;
+    qCWarning(lcApp).noquote() << problem;
+    if (m_quitting)
+        return;
+    QMessageBox box(QMessageBox::Warning, tr("Settings not stored"), problem, QMessageBox::Ok,
+                    this);
+    m_storeFailureBox = &box;
+    box.exec();
+}
+
 void VantorTerm::closeEvent(QCloseEvent *event)
 {
-    // A message box while the settings are stored runs the event loop: no tick may reconnect.
-    connectionTimer->stop();
+    event->accept();
+    // Quit signals back to back, or a close while the close's own box is open, close once.
+    if (m_closed)
+        return;
+    m_closed = true;
+    // No tick may reconnect while a box of the close runs the event loop.
+    m_link->stop();
     disconnectDevice();
     storeSettings();
     if (functionDlg && functionDlg->isVisible())
         functionDlg->close();
     qCDebug(lcApp) << "closeEvent";
-    event->accept();
+}
+
+void VantorTerm::closeOnQuitSignal()
+{
+    m_quitting = true;
+    if (m_storeFailureBox)
+        m_storeFailureBox->reject();
+    close();
+    // A dialog still open (an About box, a file dialog) would keep the program running.
+    QCoreApplication::quit();
 }

@@ -1,54 +1,55 @@
 #pragma once
 
-// How the pieces meet.
+// How the pieces meet. The window owns the widgets and wires three objects that do the work:
+// the DeviceLink (link/), which owns the serial channel, its 1 s tick and the paced sender; the
+// TransmitPath (terminal/), which turns keys into sends on the link; and the function-key table
+// that the TransmitPath holds. The window's slots hand over to them.
 //
-// Start: main() installs the logging and quit-signal handlers and builds VantorTerm; the
-// constructor builds the Ostra form, the text view (OstraView), the hex view (HexView) and the
-// PacedSender, wires the actions, loads the settings (geometry fitted to a screen; the restored
-// function-key dialog waits for the window to be shown), shows the waiting screen and starts the
-// 1 s tick.
-// Connect: each tick checkConnection() lists Tarquel device ports; decideConnection() (a pure
-// rule on what is listed, which port is open and what the last tick saw) says open, report or
-// disconnect, and applyConnectionVerdict() does it: openDevicePort() opens a SerialPort and
-// shows the views; disconnectDevice() releases the channel (releaseChannel(), the one teardown)
-// and brings the waiting screen back. A port that dies reports portLost and takes the same path.
-// Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> readComm() ->
-// VantorTerm::readComm() drains them into one batch -> HexView::appendData() (every byte) and
-// OstraView::displayBytes(), which filters it and inserts at most once per frame, each line cut
-// to its newest maximumLineLength characters and the document to its newest 400 lines.
-// Transmit: a key or paste in the text view, or a key in the hex view -> keyInput(key, text) ->
-// VantorTerm::keyInput() -> PacedSender, which from the event loop writes a key's Latin-1 text at
-// once, or a paste / F1-F12 binding one byte at a time, waiting after each byte at most delay ms
-// for it to be written; keys typed meanwhile queue behind it, and a long send shows its progress
-// with a Stop button.
-// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg; Apply and OK
-// rebuild the twelve-entry function-key table and the write delay.
-// Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) stops the tick and any send,
-// disconnects, stores the settings (saying so if the store cannot be written) and closes a
-// visible dialog; the last window closing ends the event loop.
+// Start: main() installs the logging and quit-signal handlers and builds VantorTerm, which
+// builds the form and the views, wires everything in its constructor, loads the settings (the
+// restored function-key dialog waits for the window to be shown), shows the waiting screen and
+// starts the link's tick.
+// Connect: each tick the link lists the Tarquel ports, decideConnection() (a pure rule) says
+// open, report or disconnect, and the link does it and tells: connected() brings the views up,
+// openFailed() and deviceGone() put the reason in the status bar and the waiting screen,
+// disconnected() takes the views down.
+// Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> DeviceLink hands
+// them over as one batch by bytesReceived() -> OstraView::displayBytes() (filtered, inserted at
+// most once per frame, lines cut to their newest 8,192 characters, the newest 400 lines) and
+// HexView::appendReceived() (every byte).
+// Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath -> the link's
+// PacedSender, which writes a key's Latin-1 text at once, or a paste / F1-F12 binding one byte at
+// a time from the event loop, waiting after each at most the write delay; keys typed meanwhile
+// queue behind it, and a long send shows its progress with a Stop button.
+// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table;
+// Apply and OK hand its values back to the TransmitPath.
+// Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) runs once: it stops the link
+// (tick, send, port), stores the settings (saying so if the store cannot be written) and closes
+// a visible dialog; the last window closing ends the event loop.
 
 #include "fkeys/functionkey.h"
-#include "link/connectionrules.h"
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 
+class DeviceLink;
 class FunctionDlg;
 class HexView;
 class OstraView;
-class PacedSender;
 class QLabel;
-class QTimer;
-class SerialPort;
+class QMessageBox;
+class SendProgress;
+class TransmitPath;
 namespace Ui {
 class Ostra;
 }
 
-// The terminal's one window: owns the views, the serial channel and the function-key table, and
+// The terminal's one window: owns the views, the device link and the transmit path, and
 // receives every user command.
 class VantorTerm : public QMainWindow
 {
@@ -61,6 +62,10 @@ public:
     QList<FunctionKey> functionKeys() const;
     int delay() const;
     void showStatus(const QString &text);
+
+    // Closes the window for a quit signal (a session ending, kill, Ctrl+C): nobody may be there
+    // to answer a box, so none waits, and the program ends even if a dialog is open.
+    void closeOnQuitSignal();
 
     // Seams for tests and benchmarks; the program itself never calls them.
     using PortFinder = std::function<QStringList()>;
@@ -91,40 +96,34 @@ private slots:
     void setHexamode(bool on);
 
 private:
-    void applyConnectionVerdict(ConnectionEvent event, const QStringList &ports = {},
-                                const QString &lostReason = {});
-    bool openDevicePort(const QStringList &ports);
+    void wireLink();
+    void showConnected(const QString &port);
+    void showOpenFailure(const QString &port, const QString &cause);
+    void showNoDevice();
     void disconnectDevice();
-    enum class ChannelEnd { Now, FromEventLoop };
-    void releaseChannel(ChannelEnd end);
-    void sendPaced(const QString &text);
-    void setUpTransmit();
-    void reportWriteFailure();
     void loadSettings();
     void storeSettings();
     void openFunctionDialog();
     void updateWaitingScreen();
 
     std::unique_ptr<Ui::Ostra> m_ui;
-    QList<FunctionKey> m_functionKeys;
-    FunctionDlg *functionDlg = nullptr;
     OstraView *view = nullptr;
     HexView *hexaEdit = nullptr;
-    int m_delay = 0;
-    SerialPort *serialPort = nullptr;
-    QTimer *connectionTimer = nullptr;
-    DeviceState deviceFoundBefore = DeviceState::Absent;
-    // Why the last open failed ("port: cause"), for the not-found message.
-    QString m_openFailure;
+    FunctionDlg *functionDlg = nullptr;
     bool isHexamode = false;
+    DeviceLink *m_link = nullptr;
+    TransmitPath *m_transmit = nullptr;
+    // Fills the text pane while the text view is hidden (no device).
+    QLabel *m_waitingScreen = nullptr;
+    SendProgress *m_sendProgress = nullptr;
+    // Why the last open failed ("port: cause"), for the waiting screen; empty when none did.
+    QString m_openFailure;
     // A dialog restored before the window is on screen waits for it, so that the window
     // manager stacks it above the window instead of below.
     bool m_functionDlgAwaitsWindow = false;
-    // Fills the text pane while the text view is hidden (no device).
-    QLabel *m_waitingScreen = nullptr;
-    PortFinder m_portFinder;
     FileNamePrompt m_captureFileNamePrompt;
-    PacedSender *m_sender = nullptr;
-    // "sent N of M bytes" and a stop button, while a long send goes out.
-    QWidget *m_sendProgress = nullptr;
+    // The close runs once, however many quit signals and closes arrive.
+    bool m_closed = false;
+    bool m_quitting = false;
+    QPointer<QMessageBox> m_storeFailureBox;
 };

@@ -1,6 +1,6 @@
 #include "connectedwindow.h"
 
-#include "app/constants.h"
+#include "link/linkconstants.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 
@@ -28,8 +28,8 @@ void ConnectedWindow::tick()
 
 void ConnectedWindow::stopTicks()
 {
-    for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (timer->interval() == Constants::connectionTickMs)
+    for (QTimer *timer : window.findChildren<QTimer *>()) {
+        if (timer->interval() == LinkConstants::connectionTickMs)
             timer->stop();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fkeys/functionkey.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -7,31 +9,33 @@
 
 class QCheckBox;
 class QLineEdit;
-class QSpinBox;
-class VantorTerm;
 namespace Ui {
 class FunctionDialog;
 }
 
-// Modeless editor of the twelve function-key bindings and the serial write delay; Apply and OK
-// hand the values to the main window.
+// Modeless editor of the twelve function-key bindings and the serial write delay. It opens on
+// the bindings it is given and hands them back, as the form then says, by applied().
 class FunctionDlg : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit FunctionDlg(VantorTerm *parent, Qt::WindowFlags flags = {});
+    explicit FunctionDlg(const FunctionKeyBindings &bindings, QWidget *parent = nullptr);
     ~FunctionDlg() override;
 
-    QList<QLineEdit *> lineEdits;
-    QList<QCheckBox *> checkBoxes;
-    QSpinBox *delaySpinBox = nullptr;
+    // Hands the form's bindings over by applied(), as the Apply button does.
+    void apply();
 
 signals:
-    // OK, once the form has hidden the dialog; Apply.
+    void applied(const FunctionKeyBindings &bindings);
+    // OK, once the form has hidden the dialog.
     void okClicked();
-    void applyClicked();
 
 private:
+    FunctionKeyBindings bindings() const;
+
     std::unique_ptr<Ui::FunctionDialog> m_ui;
+    // The form's rows, F1 first.
+    QList<QLineEdit *> m_lineEdits;
+    QList<QCheckBox *> m_checkBoxes;
 };

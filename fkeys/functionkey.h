@@ -12,9 +12,19 @@ struct FunctionKey
 };
 
 constexpr int functionKeyCount = 12;
+// The write delay of a first run, in milliseconds.
+constexpr int defaultDelayMs = 5;
 
 // Twelve bindings, F1 to F12 in order, each sending nothing.
 QList<FunctionKey> emptyFunctionKeys();
+
+// The function-key table: the twelve bindings and the serial write delay, the longest wait after
+// each character of a binding or a paste. What the dialog edits and the settings store keeps.
+struct FunctionKeyBindings
+{
+    QList<FunctionKey> keys = emptyFunctionKeys();
+    int delay = defaultDelayMs;
+};
 
 // Rebuilds the table from the dialog's twelve line-edit texts and LF boxes: a ticked box
 // appends CR LF to the text as typed. Missing entries count as empty and unticked.

@@ -2,6 +2,8 @@
 
 #include "link/serialport.h"
 
+#include <QIODevice>
+
 #include <algorithm>
 
 namespace {
@@ -9,8 +11,24 @@ namespace {
 constexpr int progressInterval = 200;
 // A send shorter than this shows no progress.
 constexpr int progressAfter = 1000;
+// How much of a file is read at a time.
+constexpr qint64 pieceSize = 64 * 1024;
 
 } // namespace
+
+struct PacedSender::Item
+{
+    QByteArray bytes;
+    // Negative for a typed key: one write, no wait.
+    int delay = -1;
+    int next = 0;
+    // Where the rest of a file comes from, and how much of it is still to be read.
+    std::unique_ptr<QIODevice> source;
+    qint64 unread = 0;
+
+    bool typed() const { return delay < 0; }
+    qint64 left() const { return bytes.size() - next + unread; }
+};
 
 PacedSender::PacedSender(QObject *parent)
     : QObject(parent)
@@ -20,37 +38,53 @@ PacedSender::PacedSender(QObject *parent)
     m_progressTimer.setInterval(progressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
         if (m_started.elapsed() >= progressAfter)
-            emit progress(m_sent, m_total);
+            emit progress(sent(), m_total);
     });
 }
 
+PacedSender::~PacedSender() = default;
+
 void PacedSender::setChannel(SerialPort *channel)
 {
-    stop();
+    dropAll();
     if (m_channel)
         m_channel->disconnect(this);
     m_channel = channel;
     if (m_channel)
-        connect(m_channel, &SerialPort::outputDrained, this, &PacedSender::onOutputDrained);
+        connect(m_channel, &SerialPort::bytesWritten, this, &PacedSender::onBytesWritten);
 }
 
 void PacedSender::sendPaced(const QByteArray &bytes, int delay)
 {
     // A negative delay would be no bound at all; the delay bounds the wait, so it counts as 0.
-    enqueue({bytes, std::max(delay, 0), 0});
+    Item item;
+    item.bytes = bytes;
+    item.delay = std::max(delay, 0);
+    enqueue(std::move(item));
+}
+
+void PacedSender::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay)
+{
+    Item item;
+    item.delay = std::max(delay, 0);
+    item.source = std::move(source);
+    item.unread = std::max<qint64>(size, 0);
+    enqueue(std::move(item));
 }
 
 void PacedSender::sendTyped(const QByteArray &bytes)
 {
-    enqueue({bytes, -1, 0});
+    Item item;
+    item.bytes = bytes;
+    enqueue(std::move(item));
 }
 
 void PacedSender::enqueue(Item item)
 {
-    if (item.bytes.isEmpty())
+    if (item.left() == 0)
         return;
     const bool wasIdle = m_queue.empty();
-    m_total += item.bytes.size();
+    m_total += item.left();
     m_queue.push_back(std::move(item));
     if (!wasIdle)
         return;
@@ -62,13 +96,40 @@ void PacedSender::enqueue(Item item)
 qint64 PacedSender::stop()
 {
     qint64 dropped = 0;
-    for (const Item &item : m_queue)
-        dropped += item.bytes.size() - item.next;
+    for (auto item = m_queue.begin(); item != m_queue.end();) {
+        if (item->typed()) {
+            ++item;
+            continue;
+        }
+        dropped += item->left();
+        m_total -= item->left();
+        item = m_queue.erase(item);
+    }
+    if (m_channel) {
+        // What the library still holds is the stopped send's; it must not reach the device.
+        const qint64 pending = m_channel->bytesToWrite();
+        m_channel->discardOutput();
+        m_handed -= pending;
+        dropped += pending;
+    }
+    m_wait.stop();
+    m_waitingForRoom = false;
+    if (m_queue.empty()) {
+        if (m_progressTimer.isActive())
+            finish();
+    } else {
+        sendNext();
+    }
+    return dropped;
+}
+
+void PacedSender::dropAll()
+{
     m_queue.clear();
     m_wait.stop();
+    m_waitingForRoom = false;
     if (m_progressTimer.isActive())
         finish();
-    return dropped;
 }
 
 void PacedSender::sendNext()
@@ -78,47 +139,84 @@ void PacedSender::sendNext()
         return;
     m_sending = true;
     m_wait.stop();
+    m_waitingForRoom = false;
     while (!m_queue.empty()) {
         Item &item = m_queue.front();
         // A paced string leaves the queue only once the wait after its last byte is over, so
         // that a key typed meanwhile still goes after it.
-        if (item.next == item.bytes.size()) {
+        QString readFailure;
+        if (!refill(item, &readFailure)) {
             m_queue.pop_front();
+            if (!readFailure.isEmpty())
+                emit readFailed(readFailure);
             continue;
         }
-        const bool typed = item.delay < 0;
-        const QByteArray chunk = typed ? item.bytes : item.bytes.mid(item.next, 1);
+        if (!item.typed() && m_channel && m_channel->bytesToWrite() >= maximumPending) {
+            m_waitingForRoom = true;
+            m_sending = false;
+            return;
+        }
+        const QByteArray chunk = item.typed() ? item.bytes : item.bytes.mid(item.next, 1);
         item.next += chunk.size();
-        m_sent += chunk.size();
         const bool written = m_channel && m_channel->writeData(chunk);
         if (m_queue.empty())
             break;
         if (!written) {
-            m_sent += item.bytes.size() - item.next;
+            m_total -= item.left();
             m_queue.pop_front();
             emit writeFailed();
             continue;
         }
-        if (!typed) {
+        m_handed += chunk.size();
+        if (!item.typed()) {
             m_wait.start(item.delay);
             m_sending = false;
             return;
         }
     }
     m_sending = false;
-    finish();
+    if (m_progressTimer.isActive())
+        finish();
 }
 
-void PacedSender::onOutputDrained()
+bool PacedSender::refill(Item &item, QString *failure)
 {
-    if (m_wait.isActive())
+    if (item.next < item.bytes.size())
+        return true;
+    if (item.unread == 0 || !item.source)
+        return false;
+    item.bytes = item.source->read(std::min(item.unread, pieceSize));
+    item.next = 0;
+    if (item.bytes.isEmpty()) {
+        // A file that shrank or cannot be read: what is left of it cannot be sent.
+        *failure = item.source->errorString();
+        m_total -= item.unread;
+        item.unread = 0;
+        return false;
+    }
+    item.unread -= item.bytes.size();
+    return true;
+}
+
+void PacedSender::onBytesWritten()
+{
+    if (!m_channel)
+        return;
+    const qint64 pending = m_channel->bytesToWrite();
+    if ((m_wait.isActive() && pending == 0) || (m_waitingForRoom && pending < maximumPending))
         sendNext();
+}
+
+qint64 PacedSender::sent() const
+{
+    const qint64 pending = m_channel ? m_channel->bytesToWrite() : 0;
+    return std::clamp<qint64>(m_handed - pending, 0, m_total);
 }
 
 void PacedSender::finish()
 {
     m_progressTimer.stop();
-    m_sent = 0;
+    m_handed = 0;
     m_total = 0;
     emit finished();
 }

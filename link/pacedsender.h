@@ -7,60 +7,77 @@
 #include <QTimer>
 
 #include <deque>
+#include <memory>
 
+class QIODevice;
 class SerialPort;
 
 // Sends byte strings through the channel from the event loop, in the order they were queued: a
-// paced string one byte at a time, waiting after each byte at most its delay for the byte to be
-// written; a typed key's bytes in one write. The window keeps painting and taking input while a
-// long string goes out, and the send can be stopped at any byte.
+// paced string (a paste, a function key, a file) one byte at a time, waiting after each byte at
+// most its delay for the byte to be written; a typed key's bytes in one write. The window keeps
+// painting and taking input while a long string goes out, and a send can be stopped at any byte.
+// The serial library is handed only what the device can take soon, so that what is counted as
+// sent has been written to the port, and a stop leaves nothing behind to trickle out.
 class PacedSender : public QObject
 {
     Q_OBJECT
 
 public:
+    // The most bytes of paced sends left in the serial library's hands: a few milliseconds of
+    // the line, so a device that stops reading holds up the send, not the memory.
+    static constexpr qint64 maximumPending = 256;
+
     explicit PacedSender(QObject *parent = nullptr);
+    ~PacedSender() override;
 
     // The channel to write to; a new channel, or none, drops whatever was still queued.
     void setChannel(SerialPort *channel);
 
     void sendPaced(const QByteArray &bytes, int delay);
+    // The size bytes of source, read a piece at a time as they are sent.
+    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay);
     // Written at once when nothing is queued, else after everything queued before it.
     void sendTyped(const QByteArray &bytes);
 
-    // Drops every byte not yet handed to the channel and returns how many there were.
+    // Drops what is left of the paced sends, and what the serial library still holds of them;
+    // keys typed meanwhile go after all the same. Returns how many bytes were dropped.
     qint64 stop();
 
 signals:
     // A write failed; the rest of that string or key has been dropped.
     void writeFailed();
-    // While a send has lasted a second or more, now and then: bytes handed over, of the total.
+    // A file being sent could not be read further (reason in the system's words); the rest of
+    // it has been dropped.
+    void readFailed(const QString &reason);
+    // While a send has lasted a second or more, now and then: bytes written to the port, of the
+    // total.
     void progress(qint64 sent, qint64 total);
-    // Everything queued has been handed over, or dropped.
+    // Everything queued has been written, or dropped.
     void finished();
 
 private:
-    struct Item
-    {
-        QByteArray bytes;
-        // Negative for a typed key: one write, no wait.
-        int delay = -1;
-        int next = 0;
-    };
+    struct Item;
 
     void enqueue(Item item);
     // Writes until it has to wait for the device, or nothing is left.
     void sendNext();
-    void onOutputDrained();
+    void onBytesWritten();
+    // Whether item has a byte left to write, reading the next piece of its source when its
+    // bytes are used up; failure says why a source could not be read.
+    bool refill(Item &item, QString *failure);
+    qint64 sent() const;
+    void dropAll();
     void finish();
 
     QPointer<SerialPort> m_channel;
     std::deque<Item> m_queue;
     // Running while a byte is waiting to be written; on time-out the next byte goes anyway.
     QTimer m_wait;
+    // Set while the serial library holds maximumPending bytes of paced sends.
+    bool m_waitingForRoom = false;
     QTimer m_progressTimer;
     QElapsedTimer m_started;
-    qint64 m_sent = 0;
+    qint64 m_handed = 0;
     qint64 m_total = 0;
     bool m_sending = false;
 };

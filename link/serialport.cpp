@@ -1,6 +1,6 @@
 #include "serialport.h"
 
-#include "app/logging.h"
+#include "common/logging.h"
 #include "link/platform.h"
 
 #include <QCoreApplication>
@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -67,144 +68,157 @@ QString windowsSystemPortName(const QString &name)
 
 SerialPort::SerialPort(QObject *parent)
     : QObject(parent)
-    , serial(new QSerialPort(this))
+    , m_serial(new QSerialPort(this))
 {
-    connect(serial, &QSerialPort::readyRead, this, &SerialPort::readData);
-    connect(serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
-    connect(serial, &QSerialPort::bytesWritten, this, [this] {
-        if (serial->bytesToWrite() == 0)
-            emit outputDrained();
-    });
+    connect(m_serial, &QSerialPort::readyRead, this, &SerialPort::readData);
+    connect(m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(m_serial, &QSerialPort::bytesWritten, this, &SerialPort::bytesWritten);
 }
 
 SerialPort::~SerialPort()
 {
     // Closing reports nothing worth hearing any more.
-    serial->disconnect(this);
+    m_serial->disconnect(this);
     closePort();
 }
 
 void SerialPort::setBaudRateIndex(int index)
 {
-    baudRateIndex = index;
+    m_baudRateIndex = index;
 }
 
 // One and a half stop bits go only with five data bits, and two stop bits never do. Each setter
 // checks against the other setting as it stands, so the order of the calls matters.
 void SerialPort::setDataBitsIndex(int index)
 {
-    if (index == dataBitsIndex)
+    if (index == m_dataBitsIndex)
         return;
-    if ((stopBitsIndex == 2 && index == 0) || (stopBitsIndex == 1 && index != 0))
+    if ((m_stopBitsIndex == 2 && index == 0) || (m_stopBitsIndex == 1 && index != 0))
         return;
-    dataBitsIndex = index;
+    m_dataBitsIndex = index;
 }
 
 void SerialPort::setParityIndex(int index)
 {
-    parityIndex = index;
+    m_parityIndex = index;
 }
 
 void SerialPort::setStopBitsIndex(int index)
 {
-    if (index == stopBitsIndex)
+    if (index == m_stopBitsIndex)
         return;
-    if ((dataBitsIndex == 0 && index == 2) || (index == 1 && dataBitsIndex != 0))
+    if ((m_dataBitsIndex == 0 && index == 2) || (index == 1 && m_dataBitsIndex != 0))
         return;
-    stopBitsIndex = index;
+    m_stopBitsIndex = index;
 }
 
 void SerialPort::setFlowControlIndex(int index)
 {
-    flowControlIndex = index;
+    m_flowControlIndex = index;
 }
 
 bool SerialPort::openPort(const QString &name)
 {
-    if (opened) {
-        opened = false;
-        serial->close();
+    if (m_opened) {
+        m_opened = false;
+        m_serial->close();
     }
 
     // The port keeps these while closed and applies them when it opens; a value it refuses
     // shows as a failed open.
-    serial->setBaudRate(baudRateForIndex(baudRateIndex), QSerialPort::AllDirections);
-    serial->setDataBits(dataBitsForIndex(dataBitsIndex));
-    serial->setParity(parityForIndex(parityIndex));
-    serial->setStopBits(stopBitsForIndex(stopBitsIndex));
-    serial->setFlowControl(flowControlForIndex(flowControlIndex));
+    m_serial->setBaudRate(baudRateForIndex(m_baudRateIndex), QSerialPort::AllDirections);
+    m_serial->setDataBits(dataBitsForIndex(m_dataBitsIndex));
+    m_serial->setParity(parityForIndex(m_parityIndex));
+    m_serial->setStopBits(stopBitsForIndex(m_stopBitsIndex));
+    m_serial->setFlowControl(flowControlForIndex(m_flowControlIndex));
 
     const QString systemName = systemPortName(name);
     qCDebug(lcLink).nospace().noquote() << "MainController serial port:[" << name << "] opening...";
-    serial->setPortName(systemName);
-    opened = serial->open(QIODevice::ReadWrite);
+    m_serial->setPortName(systemName);
+    m_opened = m_serial->open(QIODevice::ReadWrite);
     m_openFailure.clear();
-    if (opened) {
-        currentPortName = name;
-    } else if (serial->error() == QSerialPort::PermissionError) {
+    if (m_opened) {
+        m_currentPortName = name;
+    } else if (m_serial->error() == QSerialPort::PermissionError) {
         // Another program holding the port is not a matter of access rights: the library
         // reports its lock file, or the terminal held for exclusive use, as a permission error.
         const QString lockFailure = QCoreApplication::translate(
             "QSerialPort", "Permission error while locking the device");
         const QString busy = QString::fromLocal8Bit(std::strerror(EBUSY));
-        const QString reported = serial->errorString();
+        const QString reported = m_serial->errorString();
         if (reported == lockFailure || reported == busy) {
             const QString holder = portHolder(systemName);
             m_openFailure = holder.isEmpty() ? tr("in use by another program")
                                              : tr("in use by another program, %1").arg(holder);
         }
     }
-    return opened;
+    return m_opened;
 }
 
 void SerialPort::closePort()
 {
-    opened = false;
+    m_opened = false;
     // Output the device has not taken is dropped first: closing a terminal otherwise waits for
     // it to drain, for half a minute when the device has stopped reading.
-    if (serial->isOpen())
-        serial->clear(QSerialPort::Output);
-    serial->close();
+    discardOutput();
+    m_serial->close();
 }
 
 bool SerialPort::writeData(const QByteArray &data)
 {
-    if (!serial->isOpen())
+    if (!m_serial->isOpen())
         return false;
-    const qint64 written = serial->write(data);
+    const qint64 written = m_serial->write(data);
     if (written <= 0) {
-        qCDebug(lcLink).nospace().noquote() << "SerialPort write error.[" << currentPortName << "]";
+        qCDebug(lcLink).nospace().noquote()
+            << "SerialPort write error.[" << m_currentPortName << "]";
         return false;
     }
     // Only the logged copy loses its line feeds, so that one write stays one log line.
     const QString logged = QString::fromLatin1(data).remove(QLatin1Char('\n'));
     qCDebug(lcTransmit).nospace().noquote()
-        << "SerialPort writeData() : [" << currentPortName << "] :" << logged;
+        << "SerialPort writeData() : [" << m_currentPortName << "] :" << logged;
     return true;
+}
+
+qint64 SerialPort::bytesToWrite() const
+{
+    return m_serial->bytesToWrite();
+}
+
+void SerialPort::discardOutput()
+{
+    if (m_serial->isOpen())
+        m_serial->clear(QSerialPort::Output);
 }
 
 void SerialPort::waitForBytesWritten(int msecs)
 {
-    if (opened)
-        serial->waitForBytesWritten(msecs);
+    if (m_opened)
+        m_serial->waitForBytesWritten(msecs);
 }
 
 QString SerialPort::portName() const
 {
-    return currentPortName;
+    return m_currentPortName;
 }
 
 QString SerialPort::errorString() const
 {
-    return m_openFailure.isEmpty() ? serial->errorString() : m_openFailure;
+    return m_openFailure.isEmpty() ? m_serial->errorString() : m_openFailure;
 }
 
 void SerialPort::readData()
 {
-    const QByteArray bytes = serial->readAll();
-    receivedBytes.insert(receivedBytes.end(), bytes.cbegin(), bytes.cend());
-    // Announced even when nothing came, so the reader drains whatever is queued.
+    // Appended whole, behind what was not taken yet; the first batch is taken over as it is.
+    m_received += m_serial->readAll();
+    // Announced even when nothing came, so the reader takes whatever is queued.
     emit readComm();
+}
+
+QByteArray SerialPort::takeReceived()
+{
+    return std::exchange(m_received, QByteArray());
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
@@ -215,12 +229,12 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
     // treat the device as gone. Timeouts and the like are not faults of the line.
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
-    if (!serial->isOpen())
+    if (!m_serial->isOpen())
         return;
     // The library's text can be a stale errno ("Inappropriate ioctl for device" after a
     // hang-up): say what happened to the device when the system can tell.
     QString reason;
-    switch (portLoss(serial->portName(), qintptr(serial->handle()))) {
+    switch (portLoss(m_serial->portName(), qintptr(m_serial->handle()))) {
     case PortLoss::WentAway:
         reason = tr("the device went away");
         break;
@@ -229,12 +243,12 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         break;
     case PortLoss::Unknown:
         reason = error == QSerialPort::ResourceError ? tr("the device hung up")
-                                                     : serial->errorString();
+                                                     : m_serial->errorString();
         break;
     }
     qCDebug(lcLink).nospace().noquote()
-        << "SerialPort error.[" << currentPortName << "] " << reason;
-    opened = false;
-    serial->close();
+        << "SerialPort error.[" << m_currentPortName << "] " << reason;
+    m_opened = false;
+    m_serial->close();
     emit portLost(reason);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
-
-#include <deque>
 
 // The one channel to the device: keeps the line settings as classic indices, opens a named port
 // with them, writes byte arrays, and queues every received byte, announcing each arrival with
@@ -26,21 +25,25 @@ public:
     bool openPort(const QString &name);
     void closePort();
     bool writeData(const QByteArray &data);
+    // Bytes handed to writeData() that the serial library has not yet written to the port.
+    qint64 bytesToWrite() const;
+    // Drops what the serial library and the system still hold for the device.
+    void discardOutput();
     void waitForBytesWritten(int msecs);
     QString portName() const;
     // Why the last open or the port itself failed: in the serial library's words, except for a
     // port locked by another program, which says so (and who, when the lock tells).
     QString errorString() const;
 
-    // Every received byte, oldest at the front; drained by the main window.
-    std::deque<char> receivedBytes;
+    // Every byte received and not yet taken, oldest first; the queue is empty afterwards.
+    QByteArray takeReceived();
 
 signals:
     void readComm();
     // The port failed for good (unplugged, hung up); it has been closed already.
     void portLost(const QString &reason);
-    // Everything handed to writeData so far has gone to the device's driver.
-    void outputDrained();
+    // count bytes handed to writeData() have been written to the port.
+    void bytesWritten(qint64 count);
 
 private slots:
     void readData();
@@ -48,15 +51,17 @@ private slots:
 private:
     void handleError(QSerialPort::SerialPortError error);
 
-    QSerialPort *serial = nullptr;
-    QString currentPortName;
+    QSerialPort *m_serial = nullptr;
+    // The name given to the last successful openPort(), as it was given.
+    QString m_currentPortName;
     QString m_openFailure;
-    bool opened = false;
-    int baudRateIndex = 8;
-    int dataBitsIndex = 3;
-    int parityIndex = 0;
-    int stopBitsIndex = 0;
-    int flowControlIndex = 0;
+    QByteArray m_received;
+    bool m_opened = false;
+    int m_baudRateIndex = 8;
+    int m_dataBitsIndex = 3;
+    int m_parityIndex = 0;
+    int m_stopBitsIndex = 0;
+    int m_flowControlIndex = 0;
 };
 
 // The classic line-setting tables behind the indices. A baud-rate index outside its table gives

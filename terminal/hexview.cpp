@@ -71,6 +71,12 @@ void HexView::appendData(const QByteArray &data)
     viewport()->update();
 }
 
+void HexView::appendReceived(const QByteArray &batch)
+{
+    appendData(batch);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
 QByteArray HexView::selectedBytes() const
 {
     if (!hasSelection())

@@ -27,6 +27,8 @@ public:
     QByteArray data() const;
     void setData(const QByteArray &data);
     void appendData(const QByteArray &data);
+    // Appends a received batch and shows the newest rows, wherever the user had scrolled to.
+    void appendReceived(const QByteArray &batch);
 
     // The bytes the user selected, and copying them to the clipboard as "48 65 6c".
     QByteArray selectedBytes() const;

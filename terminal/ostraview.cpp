@@ -1,6 +1,6 @@
 #include "ostraview.h"
 
-#include "app/logging.h"
+#include "common/logging.h"
 #include "displayfilter.h"
 #include "repaintpacer.h"
 #include "stylesheet.h"

@@ -4,8 +4,10 @@
 
 #include "app/logwriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -56,19 +58,34 @@ private slots:
 
 void TestProcess::signalsCloseTheWindowTheNormalWay_data()
 {
-    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QVector<int>>("signalNumbers");
     QTest::addColumn<bool>("readerGone");
-    QTest::newRow("SIGTERM, nobody reads standard error") << int(SIGTERM) << true;
-    QTest::newRow("SIGINT, standard error read") << int(SIGINT) << false;
-    QTest::newRow("SIGHUP, nobody reads standard error") << int(SIGHUP) << true;
+    QTest::addColumn<QString>("store");
+    QTest::newRow("SIGTERM, nobody reads standard error") << QVector<int>{SIGTERM} << true << "";
+    QTest::newRow("SIGINT, standard error read") << QVector<int>{SIGINT} << false << "";
+    QTest::newRow("SIGHUP, nobody reads standard error") << QVector<int>{SIGHUP} << true << "";
+    // A session ending may send several at once: the window still closes once, with the
+    // function-key dialog recorded as it was.
+    QTest::newRow("SIGTERM, SIGHUP and a storm of SIGINT, dialog open")
+        << QVector<int>(202, SIGINT) << false << "dialog open";
+    // Nobody is there to answer a box at logout.
+    QTest::newRow("SIGTERM, store cannot be written")
+        << QVector<int>{SIGTERM} << false << "unwritable";
 }
 
 void TestProcess::signalsCloseTheWindowTheNormalWay()
 {
-    QFETCH(int, signalNumber);
+    QFETCH(QVector<int>, signalNumbers);
     QFETCH(bool, readerGone);
+    QFETCH(QString, store);
 
     QTemporaryDir config;
+    const QString storePath
+        = config.filePath(QStringLiteral("TarquelTerm/Tarquel's Terminal V3.00.conf"));
+    if (store == "dialog open")
+        QSettings(storePath, QSettings::IniFormat).setValue("ShowFunctionDlg", true);
+    if (store == "unwritable")
+        QVERIFY(QDir().mkpath(storePath));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     QList<QByteArray> variables;
@@ -100,21 +117,36 @@ void TestProcess::signalsCloseTheWindowTheNormalWay()
     const auto reaped = [&] {
         return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(catches(pid, signalNumber) || reaped(), 20000);
+    // A program that hangs must not outlive the test, nor keep its pipe open.
+    const auto reap = qScopeGuard([&] {
+        if (!reaped()) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(catches(pid, signalNumbers.first()) || reaped(), 20000);
     QVERIFY2(!ended, "the program ended before it was asked to");
-    QCOMPARE(::kill(pid, signalNumber), 0);
+    if (signalNumbers.size() > 1) {
+        signalNumbers[0] = SIGTERM;
+        signalNumbers[1] = SIGHUP;
+    }
+    for (int signalNumber : signalNumbers)
+        QCOMPARE(::kill(pid, signalNumber), 0);
     QTRY_VERIFY_WITH_TIMEOUT(reaped(), 20000);
     QVERIFY2(WIFEXITED(status), "the program was ended by a signal");
     QCOMPARE(WEXITSTATUS(status), 0);
 
-    QSettings stored(config.filePath(QStringLiteral("TarquelTerm/Tarquel's Terminal V3.00.conf")),
-                     QSettings::IniFormat);
-    QCOMPARE(stored.value(QStringLiteral("delay")).toString(), QStringLiteral("5"));
+    if (store != "unwritable") {
+        QSettings stored(storePath, QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("delay")).toString(), QStringLiteral("5"));
+        QCOMPARE(stored.value(QStringLiteral("ShowFunctionDlg")).toBool(), store == "dialog open");
+    }
     if (!readerGone) {
         // Each line as it always was, without its category in front.
         const QList<QByteArray> lines = readAll(errorPipe[0]).split('\n');
         ::close(errorPipe[0]);
-        QVERIFY(lines.contains("closeEvent"));
+        QCOMPARE(lines.count("closeEvent"), 1);
+        QCOMPARE(lines.join().contains("Can't store the settings ("), store == "unwritable");
     }
 }
 

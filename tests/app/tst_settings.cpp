@@ -21,6 +21,8 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <random>
+
 #include <unistd.h>
 
 namespace {
@@ -130,10 +132,10 @@ void TestSettings::roundTripBringsEverythingBack()
         FunctionDlg *dialog = visibleDialog(window);
         QVERIFY(dialog);
         for (int i = 0; i < 12; ++i)
-            dialog->lineEdits.at(i)->setText(typed.at(i));
-        dialog->checkBoxes.at(0)->setChecked(true);
-        dialog->checkBoxes.at(11)->setChecked(true);
-        dialog->delaySpinBox->setValue(250);
+            functionKeyEdit(dialog, i)->setText(typed.at(i));
+        lineFeedBox(dialog, 0)->setChecked(true);
+        lineFeedBox(dialog, 11)->setChecked(true);
+        delayBox(dialog)->setValue(250);
         dialog->findChild<QPushButton *>("btnApply")->click();
         QVERIFY(dialog->isVisible());
         window.close();
@@ -168,11 +170,11 @@ void TestSettings::roundTripBringsEverythingBack()
     // The dialog was open at the close, so it is open again, filled from the loaded table.
     FunctionDlg *dialog = visibleDialog(window);
     QVERIFY(dialog);
-    QCOMPARE(dialog->lineEdits.at(0)->text(), QStringLiteral("AT"));
-    QVERIFY(dialog->checkBoxes.at(0)->isChecked());
-    QCOMPARE(dialog->lineEdits.at(2)->text(), QStringLiteral("ATI"));
-    QVERIFY(!dialog->checkBoxes.at(2)->isChecked());
-    QCOMPARE(dialog->delaySpinBox->value(), 250);
+    QCOMPARE(functionKeyEdit(dialog, 0)->text(), QStringLiteral("AT"));
+    QVERIFY(lineFeedBox(dialog, 0)->isChecked());
+    QCOMPARE(functionKeyEdit(dialog, 2)->text(), QStringLiteral("ATI"));
+    QVERIFY(!lineFeedBox(dialog, 2)->isChecked());
+    QCOMPARE(delayBox(dialog)->value(), 250);
 }
 
 void TestSettings::obliqueFontComesBackItalic()
@@ -327,10 +329,16 @@ void TestSettings::dialogHiddenAtCloseIsNotReopened()
 void TestSettings::unusableStoreIsReported_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("unreadable");
-    QTest::newRow("store is a folder") << "folder" << true;
-    QTest::newRow("store without permissions") << "mode 000" << true;
-    QTest::newRow("store's folder read-only") << "read-only folder" << false;
+    QTest::addColumn<QString>("atStart");
+    QTest::addColumn<bool>("storeFails");
+    QTest::newRow("store is a folder") << "folder"
+                                       << "Can't read the settings (" << true;
+    QTest::newRow("store without permissions") << "mode 000"
+                                               << "Can't read the settings (" << true;
+    QTest::newRow("store's folder read-only") << "read-only folder" << QString() << true;
+    // Told once, at start; what could be read is kept, and the store is written as usual.
+    QTest::newRow("damaged store") << "damaged"
+                                   << "The settings were damaged (" << false;
 }
 
 // A store that cannot be read or written is named, with the cause, and nothing else changes:
@@ -338,8 +346,9 @@ void TestSettings::unusableStoreIsReported_data()
 void TestSettings::unusableStoreIsReported()
 {
     QFETCH(QString, kind);
-    QFETCH(bool, unreadable);
-    if (kind != "folder" && geteuid() == 0)
+    QFETCH(QString, atStart);
+    QFETCH(bool, storeFails);
+    if ((kind == "mode 000" || kind == "read-only folder") && geteuid() == 0)
         QSKIP("file permissions do not bind the superuser; the folder row covers both messages");
 
     const QString path = store().fileName();
@@ -347,13 +356,19 @@ void TestSettings::unusableStoreIsReported()
     QVERIFY(QDir().mkpath(folder));
     if (kind == "folder") {
         QVERIFY(QDir().mkpath(path));
-    } else if (kind == "mode 000") {
+    } else if (kind == "mode 000" || kind == "damaged") {
         // Written past the store's own cache in this process, as another run would have.
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[General]\ndelay=7\n");
+        if (kind == "damaged") {
+            std::mt19937 random(1);
+            for (int i = 0; i < 200000; ++i)
+                file.putChar(char(random()));
+        }
         file.close();
-        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+        if (kind == "mode 000")
+            QVERIFY(file.setPermissions(QFileDevice::Permissions()));
     } else {
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
@@ -363,25 +378,31 @@ void TestSettings::unusableStoreIsReported()
         VantorTerm window;
         window.show();
         const QString status = window.statusBar()->currentMessage();
-        if (unreadable) {
-            QVERIFY2(status.startsWith("Can't read the settings (") && status.endsWith("): " + path)
-                         && status.size() > QString("Can't read the settings (): " + path).size(),
-                     qPrintable(status));
+        if (!atStart.isEmpty()) {
+            QVERIFY2(status.startsWith(atStart) && status.contains(path), qPrintable(status));
+            QVERIFY(status.size() > atStart.size() + path.size() + 3);
         } else {
             QCOMPARE(status, QStringLiteral("getting previews settings..."));
         }
-        QCOMPARE(window.delay(), 5);
+        QCOMPARE(window.delay(), kind == "damaged" ? 7 : 5);
         QCOMPARE(window.size(), QSize(800, 600));
 
-        whenDialogOpens<QMessageBox>([&closingMessage](QMessageBox *box) {
-            closingMessage = box->text();
-            box->accept();
-        });
+        const QPointer<QTimer> waiting
+            = whenDialogOpens<QMessageBox>([&closingMessage](QMessageBox *box) {
+                  closingMessage = box->text();
+                  box->accept();
+              });
         QVERIFY(window.close());
+        delete waiting;
     }
     QFile::setPermissions(folder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!storeFails) {
+        QCOMPARE(closingMessage, QString());
+        QCOMPARE(store().value("delay").toString(), QStringLiteral("7"));
+        return;
+    }
     QVERIFY2(closingMessage.startsWith("Can't store the settings (")
                  && closingMessage.endsWith("): " + path)
                  && closingMessage.size() > QString("Can't store the settings (): " + path).size(),

@@ -101,9 +101,9 @@ void TestFunctionDlg::applyTable(const QString &f1, int delay)
 {
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    dialog->lineEdits.at(0)->setText(f1);
-    dialog->checkBoxes.at(0)->setChecked(false);
-    dialog->delaySpinBox->setValue(delay);
+    functionKeyEdit(dialog, 0)->setText(f1);
+    lineFeedBox(dialog, 0)->setChecked(false);
+    delayBox(dialog)->setValue(delay);
     clickApply(dialog);
     clickStandardButton(dialog, QDialogButtonBox::Cancel);
     QCOMPARE(m_window->functionKeys().at(0).text, f1);
@@ -147,8 +147,8 @@ void TestFunctionDlg::formAsTheUserSeesIt()
     for (int i = 0; i < functionKeyCount; ++i) {
         const QString key = QStringLiteral("F%1").arg(i + 1);
         QLabel *label = labels.value(key);
-        QLineEdit *edit = dialog->lineEdits.at(i);
-        QCheckBox *lineFeed = dialog->checkBoxes.at(i);
+        QLineEdit *edit = functionKeyEdit(dialog, i);
+        QCheckBox *lineFeed = lineFeedBox(dialog, i);
         QVERIFY2(label, qPrintable(key));
         QCOMPARE(lineFeed->text(), QString("LF"));
         QVERIFY2(before(label, edit) && before(edit, lineFeed), qPrintable(key));
@@ -159,7 +159,7 @@ void TestFunctionDlg::formAsTheUserSeesIt()
     }
     QLabel *delayLabel = labels.value("Serial Write Delay mSec");
     QVERIFY(delayLabel);
-    QSpinBox *delay = dialog->delaySpinBox;
+    QSpinBox *delay = delayBox(dialog);
     QVERIFY(before(delayLabel, delay));
     QVERIFY(place(delay).top() > rowTop);
     QCOMPARE(delay->minimum(), 0);
@@ -176,7 +176,7 @@ void TestFunctionDlg::formAsTheUserSeesIt()
     tabOrder << delay << apply;
 
     QVERIFY(QTest::qWaitForWindowActive(dialog));
-    dialog->lineEdits.at(0)->setFocus();
+    functionKeyEdit(dialog, 0)->setFocus();
     QWidgetList walked{QApplication::focusWidget()};
     while (walked.size() < tabOrder.size()) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -224,19 +224,19 @@ void TestFunctionDlg::fillsFromTable()
     applyTable(binding, 5);
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    QCOMPARE(dialog->lineEdits.at(0)->text(), shown);
-    QCOMPARE(dialog->checkBoxes.at(0)->isChecked(), ticked);
+    QCOMPARE(functionKeyEdit(dialog, 0)->text(), shown);
+    QCOMPARE(lineFeedBox(dialog, 0)->isChecked(), ticked);
     // Filled by an insertion, so the user can undo back to an empty field.
-    QCOMPARE(dialog->lineEdits.at(0)->isUndoAvailable(), !shown.isEmpty());
+    QCOMPARE(functionKeyEdit(dialog, 0)->isUndoAvailable(), !shown.isEmpty());
     for (int i = 1; i < 12; ++i) {
-        QVERIFY(dialog->lineEdits.at(i)->text().isEmpty());
-        QVERIFY(!dialog->checkBoxes.at(i)->isChecked());
+        QVERIFY(functionKeyEdit(dialog, i)->text().isEmpty());
+        QVERIFY(!lineFeedBox(dialog, i)->isChecked());
     }
 
     clickApply(dialog);
     QCOMPARE(m_window->functionKeys().at(0).text, afterApply);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->lineEdits.at(0)->text(), shown);
+    QCOMPARE(functionKeyEdit(dialog, 0)->text(), shown);
 }
 
 void TestFunctionDlg::fillsFromStore_data()
@@ -282,10 +282,10 @@ void TestFunctionDlg::fillsFromStore()
 
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    QCOMPARE(dialog->lineEdits.at(2)->text(), shown);
-    QCOMPARE(dialog->checkBoxes.at(2)->isChecked(), ticked);
-    QCOMPARE(dialog->delaySpinBox->value(), shownDelay);
-    QCOMPARE(dialog->delaySpinBox->text(), QString::number(shownDelay));
+    QCOMPARE(functionKeyEdit(dialog, 2)->text(), shown);
+    QCOMPARE(lineFeedBox(dialog, 2)->isChecked(), ticked);
+    QCOMPARE(delayBox(dialog)->value(), shownDelay);
+    QCOMPARE(delayBox(dialog)->text(), QString::number(shownDelay));
 
     clickApply(dialog);
     QCOMPARE(m_window->functionKeys().at(2).text, appliedF3);
@@ -306,20 +306,20 @@ void TestFunctionDlg::applyThenCloseKeepsApplied()
 
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    QTest::keyClicks(dialog->lineEdits.at(1), "ATI");
-    QTest::mouseClick(dialog->checkBoxes.at(1), Qt::LeftButton);
-    QVERIFY(dialog->checkBoxes.at(1)->isChecked());
-    dialog->delaySpinBox->selectAll();
-    QTest::keyClicks(dialog->delaySpinBox, "250");
+    QTest::keyClicks(functionKeyEdit(dialog, 1), "ATI");
+    QTest::mouseClick(lineFeedBox(dialog, 1), Qt::LeftButton);
+    QVERIFY(lineFeedBox(dialog, 1)->isChecked());
+    delayBox(dialog)->selectAll();
+    QTest::keyClicks(delayBox(dialog), "250");
     clickApply(dialog);
     QCOMPARE(m_window->functionKeys().at(1).text, QString("ATI\r\n"));
     QCOMPARE(m_window->delay(), 250);
 
     // Edits after the Apply are thrown away by closing the dialog.
-    QTest::keyClicks(dialog->lineEdits.at(1), "X");
-    QTest::keyClicks(dialog->lineEdits.at(4), "lost");
-    dialog->delaySpinBox->selectAll();
-    QTest::keyClicks(dialog->delaySpinBox, "7");
+    QTest::keyClicks(functionKeyEdit(dialog, 1), "X");
+    QTest::keyClicks(functionKeyEdit(dialog, 4), "lost");
+    delayBox(dialog)->selectAll();
+    QTest::keyClicks(delayBox(dialog), "7");
     if (how == "cancel")
         clickStandardButton(dialog, QDialogButtonBox::Cancel);
     else if (how == "escape")
@@ -347,10 +347,10 @@ void TestFunctionDlg::cancelledEditsAreNotShownAgain()
     applyTable("AT", 20);
     FunctionDlg *first = openDialog();
     QVERIFY(first);
-    first->lineEdits.at(0)->selectAll();
-    QTest::keyClicks(first->lineEdits.at(0), "XYZ");
-    QTest::mouseClick(first->checkBoxes.at(0), Qt::LeftButton);
-    first->delaySpinBox->setValue(900);
+    functionKeyEdit(first, 0)->selectAll();
+    QTest::keyClicks(functionKeyEdit(first, 0), "XYZ");
+    QTest::mouseClick(lineFeedBox(first, 0), Qt::LeftButton);
+    delayBox(first)->setValue(900);
     clickStandardButton(first, QDialogButtonBox::Cancel);
     QPointer<FunctionDlg> cancelled(first);
 
@@ -358,9 +358,9 @@ void TestFunctionDlg::cancelledEditsAreNotShownAgain()
     QVERIFY(second);
     QVERIFY(second != cancelled);
     QVERIFY(!cancelled || !cancelled->isVisible());
-    QCOMPARE(second->lineEdits.at(0)->text(), QString("AT"));
-    QVERIFY(!second->checkBoxes.at(0)->isChecked());
-    QCOMPARE(second->delaySpinBox->value(), 20);
+    QCOMPARE(functionKeyEdit(second, 0)->text(), QString("AT"));
+    QVERIFY(!lineFeedBox(second, 0)->isChecked());
+    QCOMPARE(delayBox(second)->value(), 20);
     QCOMPARE(m_window->functionKeys().at(0).text, QString("AT"));
 }
 
@@ -368,7 +368,7 @@ void TestFunctionDlg::functionSettingsWhileOpenDoesNothing()
 {
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    QTest::keyClicks(dialog->lineEdits.at(6), "not applied");
+    QTest::keyClicks(functionKeyEdit(dialog, 6), "not applied");
     const int dialogs = m_window->findChildren<FunctionDlg *>().size();
 
     QAction *action = m_window->findChild<QAction *>("actionFunction_Settings");
@@ -377,7 +377,7 @@ void TestFunctionDlg::functionSettingsWhileOpenDoesNothing()
 
     QCOMPARE(visibleDialog(), dialog);
     QCOMPARE(m_window->findChildren<FunctionDlg *>().size(), dialogs);
-    QCOMPARE(dialog->lineEdits.at(6)->text(), QString("not applied"));
+    QCOMPARE(functionKeyEdit(dialog, 6)->text(), QString("not applied"));
     QVERIFY(m_window->functionKeys().at(6).text.isEmpty());
 }
 
@@ -385,9 +385,9 @@ void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog()
 {
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
-    QTest::keyClicks(dialog->lineEdits.at(11), "ATH");
-    QTest::mouseClick(dialog->checkBoxes.at(11), Qt::LeftButton);
-    dialog->delaySpinBox->setValue(40);
+    QTest::keyClicks(functionKeyEdit(dialog, 11), "ATH");
+    QTest::mouseClick(lineFeedBox(dialog, 11), Qt::LeftButton);
+    delayBox(dialog)->setValue(40);
     QPointer<FunctionDlg> accepted(dialog);
     clickStandardButton(dialog, QDialogButtonBox::Ok);
 
@@ -399,7 +399,7 @@ void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog()
     // even though the dialog object itself may not be deleted yet.
     if (accepted) {
         QVERIFY(!accepted->isVisible());
-        accepted->lineEdits.at(11)->setText("changed after OK");
+        functionKeyEdit(accepted, 11)->setText("changed after OK");
     }
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "applyFunction"));
     QCOMPARE(m_window->functionKeys().at(11).text, QString("ATH\r\n"));
@@ -411,9 +411,9 @@ void TestFunctionDlg::okAppliesAndLetsGoOfTheDialog()
 
     FunctionDlg *reopened = openDialog();
     QVERIFY(reopened);
-    QCOMPARE(reopened->lineEdits.at(11)->text(), QString("ATH"));
-    QVERIFY(reopened->checkBoxes.at(11)->isChecked());
-    QCOMPARE(reopened->delaySpinBox->value(), 40);
+    QCOMPARE(functionKeyEdit(reopened, 11)->text(), QString("ATH"));
+    QVERIFY(lineFeedBox(reopened, 11)->isChecked());
+    QCOMPARE(delayBox(reopened)->value(), 40);
 }
 
 void TestFunctionDlg::reapplyingLeavesBindingsAsTheyWere()
@@ -421,10 +421,10 @@ void TestFunctionDlg::reapplyingLeavesBindingsAsTheyWere()
     FunctionDlg *dialog = openDialog();
     QVERIFY(dialog);
     for (int i = 0; i < 12; ++i) {
-        QTest::keyClicks(dialog->lineEdits.at(i), QStringLiteral("K%1").arg(i + 1));
-        dialog->checkBoxes.at(i)->setChecked(i % 2 == 0);
+        QTest::keyClicks(functionKeyEdit(dialog, i), QStringLiteral("K%1").arg(i + 1));
+        lineFeedBox(dialog, i)->setChecked(i % 2 == 0);
     }
-    dialog->delaySpinBox->setValue(0);
+    delayBox(dialog)->setValue(0);
     clickApply(dialog);
     const QList<FunctionKey> applied = m_window->functionKeys();
     QCOMPARE(applied.at(0).text, QString("K1\r\n"));

@@ -87,3 +87,18 @@ void DebugLog::clear()
     QMutexLocker lock(&logMutex);
     logLines.clear();
 }
+
+QLineEdit *functionKeyEdit(const QWidget *dialog, int index)
+{
+    return dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit_f%1").arg(index + 1));
+}
+
+QCheckBox *lineFeedBox(const QWidget *dialog, int index)
+{
+    return dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_f%1").arg(index + 1));
+}
+
+QSpinBox *delayBox(const QWidget *dialog)
+{
+    return dialog->findChild<QSpinBox *>(QStringLiteral("spinBox_delay"));
+}

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSpinBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,9 +42,10 @@ public:
 };
 
 // Runs action once a modal dialog of type Dialog has opened; QTest cannot reach it otherwise,
-// since the dialog runs its own event loop inside the slot under test.
+// since the dialog runs its own event loop inside the slot under test. Deleting the returned
+// timer stops waiting for a dialog that never came.
 template <typename Dialog, typename Action>
-void whenDialogOpens(Action action)
+QPointer<QTimer> whenDialogOpens(Action action)
 {
     auto timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, action]() {
@@ -51,4 +56,11 @@ void whenDialogOpens(Action action)
         }
     });
     timer->start(10);
+    return timer;
 }
+
+// The function-key dialog's fields as the user finds them, by their names in the form; index 0
+// is F1.
+QLineEdit *functionKeyEdit(const QWidget *dialog, int index);
+QCheckBox *lineFeedBox(const QWidget *dialog, int index);
+QSpinBox *delayBox(const QWidget *dialog);
