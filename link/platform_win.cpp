@@ -21,7 +21,8 @@ PortLoss portLoss(const QString &, qintptr)
     return PortLoss::Unknown;
 }
 
-QString portHolder(const QString &)
+PortLock checkPortLock(const QString &)
 {
-    return QString();
+    // Windows ports have no lock files: the system itself refuses a port that is open already.
+    return PortLock();
 }

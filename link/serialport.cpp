@@ -33,6 +33,19 @@ T entryOr(const std::array<T, size> &table, int index, T outside)
     return index >= 0 && index < int(size) ? table[size_t(index)] : outside;
 }
 
+// Why a lock keeps the port from opening, in the words of the open failure.
+QString lockCause(const PortLock &lock)
+{
+    if (lock.live)
+        return SerialPort::tr("in use by another program, %1").arg(lock.holder);
+    if (!lock.removeError.isEmpty())
+        return SerialPort::tr("stale lock file %1 of ended process %2 cannot be removed: %3")
+            .arg(lock.file)
+            .arg(lock.pid)
+            .arg(lock.removeError);
+    return SerialPort::tr("in use by another program");
+}
+
 } // namespace
 
 qint32 baudRateForIndex(int index)
@@ -135,10 +148,15 @@ bool SerialPort::openPort(const QString &name)
     const QString systemName = systemPortName(name);
     qCDebug(lcLink).nospace().noquote() << "MainController serial port:[" << name << "] opening...";
     m_serial->setPortName(systemName);
-    m_opened = m_serial->open(QIODevice::ReadWrite);
+    // The serial library honours another program's lock only in its own form and for 30 s: a
+    // lock holds here for as long as its process lives, and goes when the process has ended.
+    const PortLock lock = checkPortLock(systemName);
+    m_opened = !lock.live && m_serial->open(QIODevice::ReadWrite);
     m_openFailure.clear();
     if (m_opened) {
         m_currentPortName = name;
+    } else if (lock.live) {
+        m_openFailure = lockCause(lock);
     } else if (m_serial->error() == QSerialPort::PermissionError) {
         // Another program holding the port is not a matter of access rights: the library
         // reports its lock file, or the terminal held for exclusive use, as a permission error.
@@ -146,11 +164,8 @@ bool SerialPort::openPort(const QString &name)
             "QSerialPort", "Permission error while locking the device");
         const QString busy = QString::fromLocal8Bit(std::strerror(EBUSY));
         const QString reported = m_serial->errorString();
-        if (reported == lockFailure || reported == busy) {
-            const QString holder = portHolder(systemName);
-            m_openFailure = holder.isEmpty() ? tr("in use by another program")
-                                             : tr("in use by another program, %1").arg(holder);
-        }
+        if (reported == lockFailure || reported == busy)
+            m_openFailure = lockCause(checkPortLock(systemName));
     }
     return m_opened;
 }

@@ -1,14 +1,20 @@
 // The serial channel against a simulated device: line settings, open and close, writes, the
-// receive queue, and how a port that dies under it is closed at once.
+// receive queue, how a port that dies under it is closed at once, and ports that others lock.
 
+#include "link/platform.h"
 #include "link/serialport.h"
 #include "portfailure.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QtTest>
+
+#include <algorithm>
 
 Q_DECLARE_METATYPE(QSerialPort::DataBits)
 Q_DECLARE_METATYPE(QSerialPort::Parity)
@@ -42,6 +48,8 @@ private slots:
     void stopBitsRule();
     void windowsNameRule_data();
     void windowsNameRule();
+    void lockFileNamesProcess_data();
+    void lockFileNamesProcess();
     void opensUnderTheGivenName();
     void reopeningClosesFirst();
     void writes();
@@ -50,6 +58,7 @@ private slots:
     void lostPortIsClosedAtOnce();
     void otherErrorsKeepThePortOpen_data();
     void otherErrorsKeepThePortOpen();
+    void portHeldByAnotherProgram_data();
     void portHeldByAnotherProgram();
 };
 
@@ -199,6 +208,37 @@ void TestSerialPort::windowsNameRule()
 {
     QFETCH(QString, name);
     QTEST(windowsSystemPortName(name), "systemName");
+}
+
+void TestSerialPort::lockFileNamesProcess_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("pid");
+
+    QTest::newRow("QLockFile's own") << QByteArray("4242\nminicom\nhost\nid\nboot\n") << 4242LL;
+    QTest::newRow("bare") << QByteArray("4242\n") << 4242LL;
+    QTest::newRow("bare, no line end") << QByteArray("4242") << 4242LL;
+    QTest::newRow("bare, trailing blanks") << QByteArray("4242  \n") << 4242LL;
+    QTest::newRow("HDB") << QByteArray("      4242\n") << 4242LL;
+    QTest::newRow("HDB, largest PID") << QByteArray("2147483647\n") << 2147483647LL;
+    QTest::newRow("beyond any PID") << QByteArray("2147483648\n") << 0LL;
+    QTest::newRow("huge") << QByteArray("99999999999999999999\n") << 0LL;
+    QTest::newRow("zero") << QByteArray("         0\n") << 0LL;
+    QTest::newRow("negative") << QByteArray("     -4242\n") << 0LL;
+    QTest::newRow("signed") << QByteArray("+4242\n") << 0LL;
+    QTest::newRow("empty") << QByteArray() << 0LL;
+    QTest::newRow("blank line") << QByteArray("   \n") << 0LL;
+    QTest::newRow("PID not first") << QByteArray("\n4242\n") << 0LL;
+    QTest::newRow("garbage") << QByteArray("minicom\n") << 0LL;
+    QTest::newRow("digits then garbage") << QByteArray("4242x\n") << 0LL;
+    // Old binary locks, an int in memory order: no Linux serial program writes them any more.
+    QTest::newRow("binary") << QByteArray("\x92\x10\0\0", 4) << 0LL;
+}
+
+void TestSerialPort::lockFileNamesProcess()
+{
+    QFETCH(QByteArray, content);
+    QTEST(lockFileProcess(content), "pid");
 }
 
 void TestSerialPort::opensUnderTheGivenName()
@@ -355,22 +395,72 @@ void TestSerialPort::otherErrorsKeepThePortOpen()
     QVERIFY(!channel.writeData("x"));
 }
 
-// A second instance, or any program that locks the port the classic way, holds it: the reason
-// names the holder instead of sending the user after access rights.
+void TestSerialPort::portHeldByAnotherProgram_data()
+{
+    // A lock names its process right-aligned to the width, then the tail follows.
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QByteArray>("tail");
+    QTest::newRow("QLockFile's own") << 0 << QByteArray("\n<program>\n<host>\n");
+    QTest::newRow("bare") << 0 << QByteArray("\n");
+    QTest::newRow("bare, no line end") << 0 << QByteArray();
+    QTest::newRow("HDB") << 10 << QByteArray("\n");
+}
+
+// A second instance, or any program that locks the port the classic way, holds it for as long as
+// it runs: the reason names the holder instead of sending the user after access rights. A lock
+// whose process has ended gives way, and so does one this process left without holding the port.
 void TestSerialPort::portHeldByAnotherProgram()
 {
+    QFETCH(int, width);
+    QFETCH(QByteArray, tail);
+
     SimulatedDevice device;
     QVERIFY(device.isValid());
     SerialPort holder;
     QVERIFY(holder.openPort(device.portName()));
+    // The serial library locks in the first usable folder; the test plants its locks there.
+    const QStringList lockFiles = portLockFiles(device.portName());
+    const auto found = std::find_if(lockFiles.cbegin(), lockFiles.cend(),
+                                    [](const QString &file) { return QFile::exists(file); });
+    QVERIFY(found != lockFiles.cend());
+    const QString lockFile = *found;
+    const auto removeLock = qScopeGuard([&lockFile] { QFile::remove(lockFile); });
+    const auto plantLock = [&](qint64 pid, const QString &program, int age) {
+        QFile file(lockFile);
+        const QByteArray content = QByteArray::number(pid).rightJustified(width)
+                                   + QByteArray(tail)
+                                         .replace("<program>", program.toLocal8Bit())
+                                         .replace("<host>", QSysInfo::machineHostName().toUtf8());
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-age);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size()
+               && file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime);
+    };
+    const QString inUse = QStringLiteral("in use by another program, %1 (process %2)");
+
     SerialPort second;
     QVERIFY(!second.openPort(device.portName()));
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    QCOMPARE(second.errorString(), QStringLiteral("in use by another program, %1 (process %2)")
-                                       .arg(program)
-                                       .arg(QCoreApplication::applicationPid()));
-
+    const qint64 pid = QCoreApplication::applicationPid();
+    QCOMPARE(second.errorString(), inUse.arg(program).arg(pid));
     holder.closePort();
+    QVERIFY(second.openPort(device.portName()));
+    second.closePort();
+
+    // QLockFile takes a lock older than 30 s for stale even while its process runs.
+    QProcess other;
+    other.start(QStringLiteral("sleep"), QStringList{QStringLiteral("60")});
+    QVERIFY(other.waitForStarted());
+    QVERIFY(plantLock(other.processId(), QStringLiteral("sleep"), 60));
+    QVERIFY(!second.openPort(device.portName()));
+    QCOMPARE(second.errorString(), inUse.arg(QStringLiteral("sleep")).arg(other.processId()));
+
+    other.kill();
+    QVERIFY(other.waitForFinished());
+    QVERIFY(second.openPort(device.portName()));
+    second.closePort();
+
+    // QLockFile alone would keep this one for 30 s.
+    QVERIFY(plantLock(pid, program, 0));
     QVERIFY(second.openPort(device.portName()));
 }
 
