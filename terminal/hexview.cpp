@@ -2,6 +2,7 @@
 
 #include "hexlayout.h"
 #include "repaintpacer.h"
+#include "terminalconstants.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -10,7 +11,9 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -75,16 +78,38 @@ QByteArray HexView::selectedBytes() const
 {
     if (!hasSelection())
         return QByteArray();
-    const qint64 first = qMax(qMin(m_selectionAnchor, m_selectionEnd), m_data.firstOffset());
-    const qint64 last = qMax(m_selectionAnchor, m_selectionEnd);
-    return m_data.bytes().mid(int(first - m_data.firstOffset()), int(last - first + 1));
+    return m_data.bytes().mid(int(selectionStart() - m_data.firstOffset()), int(selectionSize()));
 }
 
 void HexView::copy()
 {
-    const QByteArray bytes = selectedBytes();
-    if (!bytes.isEmpty())
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(bytes.toHex(' ')));
+    const qint64 count = hasSelection() ? selectionSize() : 0;
+    if (count > TerminalConstants::maximumHexCopyBytes) {
+        // The text would cost seconds and gigabytes; the box does not wait, so the window keeps
+        // receiving meanwhile.
+        const QLocale locale;
+        const QString text
+            = tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
+                  .arg(locale.formattedDataSize(count, 1), locale.toString(count),
+                       locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1));
+        auto box
+            = new QMessageBox(QMessageBox::Information, tr("Copy"), text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    if (count > 0)
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(selectedBytes().toHex(' ')));
+}
+
+qint64 HexView::selectionStart() const
+{
+    return qMax(qMin(m_selectionAnchor, m_selectionEnd), m_data.firstOffset());
+}
+
+qint64 HexView::selectionSize() const
+{
+    return qMax(m_selectionAnchor, m_selectionEnd) - selectionStart() + 1;
 }
 
 bool HexView::hasSelection() const

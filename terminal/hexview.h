@@ -28,7 +28,8 @@ public:
     void setData(const QByteArray &data);
     void appendData(const QByteArray &data);
 
-    // The bytes the user selected, and copying them to the clipboard as "48 65 6c".
+    // The bytes the user selected, and copying them to the clipboard as "48 65 6c"; a selection
+    // larger than TerminalConstants::maximumHexCopyBytes is not copied, a box says why.
     QByteArray selectedBytes() const;
     void copy();
 
@@ -54,6 +55,10 @@ private:
     int cellAtX(const HexLayout &layout, int x) const;
     qint64 byteAt(const QPoint &position) const;
     bool hasSelection() const;
+    // Offset of the first selected byte still held, and how many are selected from there on;
+    // only while hasSelection().
+    qint64 selectionStart() const;
+    qint64 selectionSize() const;
 
     HexBuffer m_data;
     RepaintPacer *m_pacer = nullptr;

@@ -1,9 +1,13 @@
 #include "terminal/hexview.h"
+#include "terminal/terminalconstants.h"
 
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -286,6 +290,38 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     QVERIFY(view.selectedBytes().isEmpty());
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(keys.last().at(0).toInt(), int(Qt::Key_C));
+
+    // A selection larger than the view copies as text copies nothing and says why, without
+    // waiting for the user; one of just that size is copied.
+    const qint64 limit = TerminalConstants::maximumHexCopyBytes;
+    view.setData(QByteArray(int(limit) + 1, 'x'));
+    QScrollBar *bar = view.verticalScrollBar();
+    const auto selectToLastByte = [&](int fromCell) {
+        bar->setValue(0);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(fromCell, 0));
+        bar->setValue(bar->maximum());
+        // At the bottom edge, scrolled to the end: the last row, in the first byte's column.
+        const QPoint lastByte(cellCentre(hexOfH, 0).x(), viewport->height() - 1);
+        QMouseEvent drag(QEvent::MouseMove, lastByte, viewport->mapToGlobal(lastByte), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drag);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, lastByte);
+    };
+    selectToLastByte(hexOfH);
+    QCOMPARE(view.selectedBytes().size(), limit + 1);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QPointer<QMessageBox> box = view.findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY(box->text().contains(QLocale().toString(limit + 1)));
+    box->accept();
+    QTRY_VERIFY(!box);
+
+    selectToLastByte(hexOfH + 3);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text().size(), 3 * limit - 1);
+    QVERIFY(!view.findChild<QMessageBox *>());
 }
 
 QTEST_MAIN(TestHexView)
