@@ -28,6 +28,7 @@ private slots:
     void newestRowsStayInSightWhenResized();
     void fontChangeRelaysRows();
     void selectedBytesAreDrawnAndCopied();
+    void droppedBytesAreSaid();
 
 private:
     QFont m_font;
@@ -322,6 +323,68 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text().size(), 3 * limit - 1);
     QVERIFY(!view.findChild<QMessageBox *>());
+}
+
+void TestHexView::droppedBytesAreSaid()
+{
+    HexView view(1024);
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lineHeight = QFontMetrics(view.font()).lineSpacing();
+    QScrollBar *bar = view.verticalScrollBar();
+    QSignalSpy dropped(&view, &HexView::oldestBytesDropped);
+
+    // Fed as the receive path feeds it, with no two bytes of a row alike; each time the bytes
+    // held shrink, the signal says how many have gone in all.
+    QList<qint64> drops;
+    qint64 received = 0;
+    for (int batch = 0; batch < 40; ++batch) {
+        const qint64 goneBefore = received - view.data().size();
+        QByteArray bytes(100, Qt::Uninitialized);
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((received + i) % 251);
+        view.appendData(bytes);
+        received += 100;
+        const qint64 gone = received - view.data().size();
+        if (gone != goneBefore)
+            drops.append(gone);
+        if (batch == 9) {
+            QCOMPARE(dropped.count(), 0);
+            QVERIFY(view.droppedNotice().isEmpty());
+        }
+    }
+    QVERIFY(drops.size() > 1);
+    QList<qint64> reported;
+    for (const QList<QVariant> &arguments : dropped)
+        reported.append(arguments.at(0).toLongLong());
+    QCOMPARE(reported, drops);
+
+    // A line above the first row says so: scrolled to the top, it is drawn, and the rows begin
+    // below it.
+    const QString notice = view.droppedNotice();
+    QVERIFY(notice.contains(QLocale().formattedDataSize(drops.last(), 1)));
+    const int rows = (view.data().size() + 15) / 16;
+    const int page = bar->pageStep();
+    QVERIFY(rows + 1 > page);
+    QCOMPARE(bar->maximum(), rows + 1 - page);
+    bar->setValue(0);
+    QCOMPARE(inkedRows(view, lineHeight, 1), QList<bool>{true});
+    const QPoint secondLine(4 + 2, 4 + lineHeight + lineHeight / 2);
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, secondLine);
+    QMouseEvent drag(QEvent::MouseMove, secondLine, view.viewport()->mapToGlobal(secondLine),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &drag);
+    QCOMPARE(view.selectedBytes(), view.data().left(1));
+
+    // Emptied, the view holds every byte again and the line goes.
+    dropped.clear();
+    view.setData(QByteArray(35, 'a'));
+    QVERIFY(view.droppedNotice().isEmpty());
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(inkedRows(view, lineHeight, 4), (QList<bool>{true, true, true, false}));
+    QCOMPARE(dropped.count(), 0);
 }
 
 QTEST_MAIN(TestHexView)
