@@ -1,5 +1,4 @@
-// Writing a capture file: replaced safely where it can be, written where it stands where it
-// cannot.
+// Writing a capture file: replaced safely where that can be done, written in place otherwise.
 
 #include "app/capturefile.h"
 
