@@ -1,11 +1,11 @@
 // Saving what the terminal shows as an HTML or plain-text capture file.
 
+#include "app/capturefile.h"
 #include "app/vantorterm.h"
 #include "terminal/ostraview.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace {
@@ -62,32 +62,7 @@ void VantorTerm::saveCapture()
     const QString content = fileName.contains(QLatin1String(".html"))
                                 ? latin1Html(view->toHtml())
                                 : plainCapture(*view->document());
-    // Written beside the old file and put in its place only once complete, so that a full disk
-    // or an I/O error leaves an existing capture as it was.
-    QSaveFile file(fileName);
-    const QString cause = QStringLiteral(" (%1: %2)");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QMessageBox::critical(this, tr("save capture file Error!"),
-                              tr("Can't Open File") + cause.arg(fileName, file.errorString()));
-        return;
-    }
-    const QByteArray bytes = content.toLatin1();
-    // A short write says nothing; writing on makes the system say why. Flushed before the
-    // commit, which would report a failed write only as an unknown error.
-    qint64 done = 0;
-    for (qint64 count = 0; done < bytes.size(); done += count) {
-        count = file.write(bytes.constData() + done, bytes.size() - done);
-        if (count <= 0)
-            break;
-    }
-    bool written = done == bytes.size() && file.flush();
-    QString why = file.errorString();
-    if (written) {
-        written = file.commit();
-        why = file.errorString();
-    }
-    if (!written) {
-        QMessageBox::critical(this, tr("save capture file Error!"),
-                              tr("Can't Write File") + cause.arg(fileName, why));
-    }
+    const QString failure = writeCaptureFile(fileName, content.toLatin1());
+    if (!failure.isEmpty())
+        QMessageBox::critical(this, tr("save capture file Error!"), failure);
 }

@@ -21,6 +21,8 @@ public:
     // Offset in the received stream of the first byte held; it only moves at the limit, and
     // always by whole rows.
     qint64 firstOffset() const { return m_firstOffset; }
+    // At most this many bytes are held (the limit given, rounded up to whole rows).
+    qint64 limit() const { return m_limit; }
 
     void setData(const QByteArray &data);
     // Costs time in proportion to data, not to what is held.

@@ -2,6 +2,7 @@
 
 #include "hexlayout.h"
 #include "repaintpacer.h"
+#include "terminalconstants.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -10,7 +11,9 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -28,7 +31,12 @@ const int margin = 4;
 } // namespace
 
 HexView::HexView(QWidget *parent)
+    : HexView(HexBuffer::defaultLimit, parent)
+{}
+
+HexView::HexView(qint64 byteLimit, QWidget *parent)
     : QAbstractScrollArea(parent)
+    , m_data(byteLimit)
 {
     verticalScrollBar()->setSingleStep(1);
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
@@ -57,6 +65,7 @@ void HexView::setData(const QByteArray &data)
 {
     m_selectionAnchor = m_selectionEnd = -1;
     m_data.setData(data);
+    reportDrop(0);
     updateScrollBars();
     viewport()->update();
 }
@@ -66,7 +75,9 @@ void HexView::appendData(const QByteArray &data)
     if (data.isEmpty())
         return;
     m_pacer->contentChanging();
+    const qint64 droppedBefore = m_data.firstOffset();
     m_data.append(data);
+    reportDrop(droppedBefore);
     updateScrollBars();
     viewport()->update();
 }
@@ -81,16 +92,63 @@ QByteArray HexView::selectedBytes() const
 {
     if (!hasSelection())
         return QByteArray();
-    const qint64 first = qMax(qMin(m_selectionAnchor, m_selectionEnd), m_data.firstOffset());
-    const qint64 last = qMax(m_selectionAnchor, m_selectionEnd);
-    return m_data.bytes().mid(int(first - m_data.firstOffset()), int(last - first + 1));
+    return m_data.bytes().mid(int(selectionStart() - m_data.firstOffset()), int(selectionSize()));
 }
 
 void HexView::copy()
 {
-    const QByteArray bytes = selectedBytes();
-    if (!bytes.isEmpty())
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(bytes.toHex(' ')));
+    const qint64 count = hasSelection() ? selectionSize() : 0;
+    if (count > TerminalConstants::maximumHexCopyBytes) {
+        // The text would cost seconds and gigabytes; the box does not wait, so the window keeps
+        // receiving meanwhile.
+        const QLocale locale;
+        const QString text
+            = tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
+                  .arg(locale.formattedDataSize(count, 1), locale.toString(count),
+                       locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1));
+        auto box
+            = new QMessageBox(QMessageBox::Information, tr("Copy"), text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    if (count > 0)
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(selectedBytes().toHex(' ')));
+}
+
+qint64 HexView::selectionStart() const
+{
+    return qMax(qMin(m_selectionAnchor, m_selectionEnd), m_data.firstOffset());
+}
+
+qint64 HexView::selectionSize() const
+{
+    return qMax(m_selectionAnchor, m_selectionEnd) - selectionStart() + 1;
+}
+
+QString HexView::droppedNotice() const
+{
+    if (m_data.firstOffset() == 0)
+        return QString();
+    const QLocale locale;
+    return tr("The oldest %1 are no longer held: this view keeps at most %2.")
+        .arg(locale.formattedDataSize(m_data.firstOffset(), 1),
+             locale.formattedDataSize(m_data.limit(), 2));
+}
+
+void HexView::reportDrop(qint64 droppedBefore)
+{
+    if (m_data.firstOffset() == droppedBefore)
+        return;
+    m_noticeWidth = qCeil(QFontMetricsF(noticeFont()).horizontalAdvance(droppedNotice()));
+    emit oldestBytesDropped(m_data.firstOffset());
+}
+
+QFont HexView::noticeFont() const
+{
+    QFont font = m_font;
+    font.setItalic(true);
+    return font;
 }
 
 bool HexView::hasSelection() const
@@ -104,18 +162,28 @@ void HexView::paintEvent(QPaintEvent *event)
     QPainter painter(viewport());
     painter.setFont(m_font);
     const HexLayout layout(m_data.firstOffset(), m_data.size());
-    const qint64 firstRow = verticalScrollBar()->value();
+    // Lines on screen, counted from the top of what can be scrolled to: the notice of dropped
+    // bytes, when there is one, then the rows.
+    const qint64 firstLine = verticalScrollBar()->value();
     const int left = margin - horizontalScrollBar()->value();
     const int top = qMax(0, (event->rect().top() - margin) / m_lineHeight);
     const int bottom = qMax(0, (event->rect().bottom() - margin) / m_lineHeight);
+    const qint64 firstRow = firstLine - noticeLines();
     const qint64 endRow = qMin(layout.rowCount(), firstRow + bottom + 1);
+    if (firstRow + top < 0) {
+        painter.save();
+        painter.setFont(noticeFont());
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(left, margin + m_ascent, droppedNotice());
+        painter.restore();
+    }
     qint64 selectedFirst = -1;
     qint64 selectedLast = -1;
     if (hasSelection()) {
         selectedFirst = qMin(m_selectionAnchor, m_selectionEnd) - m_data.firstOffset();
         selectedLast = qMax(m_selectionAnchor, m_selectionEnd) - m_data.firstOffset();
     }
-    for (qint64 row = firstRow + top; row < endRow; ++row) {
+    for (qint64 row = qMax<qint64>(0, firstRow + top); row < endRow; ++row) {
         const QString text = layout.rowText(m_data.bytes().constData(), row);
         const int rowTop = margin + int(row - firstRow) * m_lineHeight;
         const int baseline = rowTop + m_ascent;
@@ -236,8 +304,9 @@ qint64 HexView::byteAt(const QPoint &position) const
     if (m_data.size() == 0)
         return -1;
     const HexLayout layout(m_data.firstOffset(), m_data.size());
-    const qint64 rowOnScreen = qMax(0, position.y() - margin) / m_lineHeight;
-    const qint64 row = qMin(verticalScrollBar()->value() + rowOnScreen, layout.rowCount() - 1);
+    const qint64 lineOnScreen = qMax(0, position.y() - margin) / m_lineHeight;
+    const qint64 row = qBound<qint64>(
+        0, verticalScrollBar()->value() + lineOnScreen - noticeLines(), layout.rowCount() - 1);
     const int x = position.x() - margin + horizontalScrollBar()->value();
     const int column = layout.columnAtCell(cellAtX(layout, x));
     const qint64 index = qMin(HexLayout::indexOf(row, column), m_data.size() - 1);
@@ -274,6 +343,7 @@ void HexView::updateMetrics()
     m_fixedPitch = m_digitWidth == m_charWidth
                    && metrics.horizontalAdvance(QLatin1Char(' ')) == m_charWidth
                    && metrics.horizontalAdvance(QLatin1Char('i')) == m_charWidth;
+    m_noticeWidth = qCeil(QFontMetricsF(noticeFont()).horizontalAdvance(droppedNotice()));
 }
 
 qreal HexView::cellX(const HexLayout &layout, int cell) const
@@ -297,7 +367,7 @@ int HexView::visibleRows() const
 void HexView::updateScrollBars()
 {
     const HexLayout layout(m_data.firstOffset(), m_data.size());
-    const int rows = int(layout.rowCount());
+    const int rows = int(layout.rowCount()) + noticeLines();
     const int pageRows = visibleRows();
     // A view that shows the newest rows keeps showing them when it is resized or shown again
     // (hex mode switched on), instead of stopping where a hidden view's size left it.
@@ -308,7 +378,7 @@ void HexView::updateScrollBars()
     if (followsEnd)
         bar->setValue(bar->maximum());
 
-    const int width = rowWidth(layout);
+    const int width = qMax(rowWidth(layout), noticeLines() * (2 * margin + m_noticeWidth));
     horizontalScrollBar()->setSingleStep(qMax(1, qRound(m_digitWidth)));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(0, qMax(0, width - viewport()->width()));

@@ -12,13 +12,17 @@ class RepaintPacer;
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
 // characters. Paints only the rows on screen, so its cost does not grow with what it holds.
 // Bytes selected with the mouse are copied as hex text; every other key is reported as
-// keyInput(), as the text view reports it, for the device.
+// keyInput(), as the text view reports it, for the device. At its limit it gives up its oldest
+// bytes, says so on a line above its first row, and reports it with oldestBytesDropped().
 class HexView : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
     explicit HexView(QWidget *parent = nullptr);
+    // Holding at most byteLimit bytes instead of HexBuffer::defaultLimit: for tests, which reach
+    // the limit without gigabytes.
+    explicit HexView(qint64 byteLimit, QWidget *parent = nullptr);
     ~HexView() override;
 
     void setReadOnly(bool readOnly);
@@ -30,12 +34,21 @@ public:
     // Appends a received batch and shows the newest rows, wherever the user had scrolled to.
     void appendReceived(const QByteArray &batch);
 
-    // The bytes the user selected, and copying them to the clipboard as "48 65 6c".
+    // The bytes the user selected, and copying them to the clipboard as "48 65 6c"; a selection
+    // larger than TerminalConstants::maximumHexCopyBytes is not copied, a box says why.
     QByteArray selectedBytes() const;
     void copy();
 
+    // What the line above the first row says once the oldest bytes are gone; empty while the
+    // view holds every byte it was given.
+    QString droppedNotice() const;
+
 signals:
     void keyInput(int key, const QString &text);
+    // The oldest bytes went at the limit; droppedSoFar counts every byte given up since the view
+    // was last given data with setData(). Once for each drop, which is rare: an eighth of the
+    // limit goes at once.
+    void oldestBytesDropped(qint64 droppedSoFar);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -56,6 +69,14 @@ private:
     int cellAtX(const HexLayout &layout, int x) const;
     qint64 byteAt(const QPoint &position) const;
     bool hasSelection() const;
+    // Offset of the first selected byte still held, and how many are selected from there on;
+    // only while hasSelection().
+    qint64 selectionStart() const;
+    qint64 selectionSize() const;
+    // 1 while the notice of dropped bytes takes the line above the first row, else 0.
+    int noticeLines() const { return m_data.firstOffset() > 0 ? 1 : 0; }
+    QFont noticeFont() const;
+    void reportDrop(qint64 droppedBefore);
 
     HexBuffer m_data;
     RepaintPacer *m_pacer = nullptr;
@@ -70,6 +91,8 @@ private:
     int m_lineHeight = 1;
     int m_ascent = 0;
     bool m_fixedPitch = true;
+    // Width of the notice of dropped bytes, taken again when it or the font changes.
+    int m_noticeWidth = 0;
     // The selection's ends as offsets in the received stream (both bytes included), so that it
     // stays on the same bytes when the oldest rows go; -1 while nothing is selected.
     qint64 m_selectionAnchor = -1;

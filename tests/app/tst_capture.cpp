@@ -14,8 +14,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +67,8 @@ private slots:
     void cancelWritesNothing();
     void unopenableFileIsReported();
     void failedWriteIsReported();
+    void targetsASafeReplaceCannotTake_data();
+    void targetsASafeReplaceCannotTake();
 
 private:
     // Saves the view's content under name; returns the boxes the window showed.
@@ -223,6 +229,72 @@ void TestCapture::failedWriteIsReported()
                                 + QStringLiteral(": File too large)")});
     QCOMPARE(fileContent(path), QByteArray("the capture of yesterday"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.log"});
+}
+
+void TestCapture::targetsASafeReplaceCannotTake_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("FIFO with a reader") << "fifo" << QString();
+    // Said at once, rather than the window waiting for a reader.
+    QTest::newRow("FIFO without a reader") << "lone fifo"
+                                           << "no program reads from it";
+    QTest::newRow("writable file in a read-only folder") << "read-only folder" << QString();
+    QTest::newRow("folder") << "folder" << qt_error_string(EISDIR);
+}
+
+void TestCapture::targetsASafeReplaceCannotTake()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, cause);
+    QTemporaryDir folder;
+    const QString path = folder.filePath("capture.log");
+    const QByteArray nativePath = QFile::encodeName(path);
+    int reader = -1;
+    if (target.endsWith("fifo")) {
+        QVERIFY(mkfifo(nativePath.constData(), 0600) == 0);
+        if (target == "fifo")
+            QVERIFY((reader = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK)) >= 0);
+    } else if (target == "folder") {
+        QVERIFY(QDir(folder.path()).mkdir("capture.log"));
+    } else {
+        if (geteuid() == 0)
+            QSKIP("root may write in any folder");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the capture of yesterday");
+        old.close();
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    VantorTerm window;
+    window.findChild<OstraView *>()->setPlainText(QStringLiteral("AT\nOK"));
+    const QStringList boxes = save(window, path);
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    if (cause.isEmpty()) {
+        QCOMPARE(boxes, QStringList());
+    } else {
+        QCOMPARE(boxes, QStringList{QStringLiteral("save capture file Error!/Can't Open File (")
+                                    + path + QStringLiteral(": ") + cause + QLatin1Char(')')});
+    }
+    const QFileInfo after(path);
+    if (target == "folder") {
+        QVERIFY(after.isDir());
+    } else if (target.endsWith("fifo")) {
+        struct stat status = {};
+        QVERIFY(::stat(nativePath.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+    } else {
+        QCOMPARE(fileContent(path), QByteArray("AT\nOK"));
+    }
+    if (reader >= 0) {
+        char received[64] = {};
+        const auto count = ::read(reader, received, sizeof received);
+        ::close(reader);
+        QCOMPARE(QByteArray(received, int(qMax<ssize_t>(count, 0))), QByteArray("AT\nOK"));
+    }
+    // Nothing left beside it.
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+             QStringList{"capture.log"});
 }
 
 QTEST_MAIN(TestCapture)

@@ -1,9 +1,13 @@
 #include "terminal/hexview.h"
+#include "terminal/terminalconstants.h"
 
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -24,6 +28,7 @@ private slots:
     void newestRowsStayInSightWhenResized();
     void fontChangeRelaysRows();
     void selectedBytesAreDrawnAndCopied();
+    void droppedBytesAreSaid();
 
 private:
     QFont m_font;
@@ -286,6 +291,100 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
     QVERIFY(view.selectedBytes().isEmpty());
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(keys.last().at(0).toInt(), int(Qt::Key_C));
+
+    // A selection larger than the view copies as text copies nothing and says why, without
+    // waiting for the user; one of just that size is copied.
+    const qint64 limit = TerminalConstants::maximumHexCopyBytes;
+    view.setData(QByteArray(int(limit) + 1, 'x'));
+    QScrollBar *bar = view.verticalScrollBar();
+    const auto selectToLastByte = [&](int fromCell) {
+        bar->setValue(0);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, cellCentre(fromCell, 0));
+        bar->setValue(bar->maximum());
+        // At the bottom edge, scrolled to the end: the last row, in the first byte's column.
+        const QPoint lastByte(cellCentre(hexOfH, 0).x(), viewport->height() - 1);
+        QMouseEvent drag(QEvent::MouseMove, lastByte, viewport->mapToGlobal(lastByte), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drag);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, lastByte);
+    };
+    selectToLastByte(hexOfH);
+    QCOMPARE(view.selectedBytes().size(), limit + 1);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QPointer<QMessageBox> box = view.findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY(box->text().contains(QLocale().toString(limit + 1)));
+    box->accept();
+    QTRY_VERIFY(!box);
+
+    selectToLastByte(hexOfH + 3);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text().size(), 3 * limit - 1);
+    QVERIFY(!view.findChild<QMessageBox *>());
+}
+
+void TestHexView::droppedBytesAreSaid()
+{
+    HexView view(1024);
+    view.setFont(m_font);
+    view.resize(700, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lineHeight = QFontMetrics(view.font()).lineSpacing();
+    QScrollBar *bar = view.verticalScrollBar();
+    QSignalSpy dropped(&view, &HexView::oldestBytesDropped);
+
+    // Fed as the receive path feeds it, with no two bytes of a row alike; each time the bytes
+    // held shrink, the signal says how many have gone in all.
+    QList<qint64> drops;
+    qint64 received = 0;
+    for (int batch = 0; batch < 40; ++batch) {
+        const qint64 goneBefore = received - view.data().size();
+        QByteArray bytes(100, Qt::Uninitialized);
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((received + i) % 251);
+        view.appendData(bytes);
+        received += 100;
+        const qint64 gone = received - view.data().size();
+        if (gone != goneBefore)
+            drops.append(gone);
+        if (batch == 9) {
+            QCOMPARE(dropped.count(), 0);
+            QVERIFY(view.droppedNotice().isEmpty());
+        }
+    }
+    QVERIFY(drops.size() > 1);
+    QList<qint64> reported;
+    for (const QList<QVariant> &arguments : dropped)
+        reported.append(arguments.at(0).toLongLong());
+    QCOMPARE(reported, drops);
+
+    // A line above the first row says so: scrolled to the top, it is drawn, and the rows begin
+    // below it.
+    const QString notice = view.droppedNotice();
+    QVERIFY(notice.contains(QLocale().formattedDataSize(drops.last(), 1)));
+    const int rows = (view.data().size() + 15) / 16;
+    const int page = bar->pageStep();
+    QVERIFY(rows + 1 > page);
+    QCOMPARE(bar->maximum(), rows + 1 - page);
+    bar->setValue(0);
+    QCOMPARE(inkedRows(view, lineHeight, 1), QList<bool>{true});
+    const QPoint secondLine(4 + 2, 4 + lineHeight + lineHeight / 2);
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, secondLine);
+    QMouseEvent drag(QEvent::MouseMove, secondLine, view.viewport()->mapToGlobal(secondLine),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &drag);
+    QCOMPARE(view.selectedBytes(), view.data().left(1));
+
+    // Emptied, the view holds every byte again and the line goes.
+    dropped.clear();
+    view.setData(QByteArray(35, 'a'));
+    QVERIFY(view.droppedNotice().isEmpty());
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(inkedRows(view, lineHeight, 4), (QList<bool>{true, true, true, false}));
+    QCOMPARE(dropped.count(), 0);
 }
 
 QTEST_MAIN(TestHexView)

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes bytes as the capture file fileName. Returns an empty string once every byte is
+// written, or else what to tell the user: "Can't Open File (name: cause)" or "Can't Write File
+// (name: cause)".
+QString writeCaptureFile(const QString &fileName, const QByteArray &bytes);
+
+// The two texts writeCaptureFile() returns on failure.
+QString captureOpenFailure(const QString &fileName, const QString &cause);
+QString captureWriteFailure(const QString &fileName, const QString &cause);
+
+// Writes bytes into what fileName is now, truncating a regular file, with no copy beside it;
+// returns what writeCaptureFile() returns. Defined once per platform in capturefile_unix.cpp or
+// capturefile_win.cpp.
+QString writeCaptureFileInPlace(const QString &fileName, const QByteArray &bytes);
