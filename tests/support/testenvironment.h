@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QFont>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,6 +25,11 @@ public:
 private:
     QTemporaryDir m_settings;
 };
+
+// The distinct widths the printable ASCII characters (the hex digits among them) advance in the
+// face drawn for font, measured as the hex view measures its cells: one width where every column
+// lines up, whatever the face's fixed-pitch flag says.
+QSet<qreal> glyphAdvances(const QFont &font);
 
 // Collects the debug output while it lives.
 class DebugLog
