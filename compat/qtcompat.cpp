@@ -1,5 +1,6 @@
 #include "qtcompat.h"
 
+#include <QFontDatabase>
 #include <QSettings>
 
 #include <algorithm>
@@ -59,6 +60,17 @@ int styleSheetFontWeight(const QFont &font)
     return font.weight();
 }
 
+// Qt 6 asks the font database through static functions; an instance is deprecated.
+QStringList fixedPitchFamilies()
+{
+    QStringList fixed;
+    for (const QString &family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family))
+            fixed.append(family);
+    }
+    return fixed;
+}
+
 // Qt 6 reads and writes settings files as UTF-8 and has no other choice.
 void prepareSettings(QSettings &)
 {}
@@ -84,6 +96,18 @@ void setLegacyFontWeight(QFont &font, int weight)
 int styleSheetFontWeight(const QFont &font)
 {
     return font.weight() * 8;
+}
+
+// Qt 5 asks the font database through an instance.
+QStringList fixedPitchFamilies()
+{
+    const QFontDatabase database;
+    QStringList fixed;
+    for (const QString &family : database.families()) {
+        if (database.isFixedPitch(family))
+            fixed.append(family);
+    }
+    return fixed;
 }
 
 // Qt 5 would write characters beyond ASCII as escapes and read raw bytes as Latin-1; Qt 6 writes

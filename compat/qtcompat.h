@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QStringList>
 
 class QSettings;
 
@@ -17,6 +18,9 @@ void setLegacyFontWeight(QFont &font, int weight);
 // The number to write after "font:" in a style sheet so that the toolkit's style-sheet parser
 // gives the font exactly this weight back.
 int styleSheetFontWeight(const QFont &font);
+
+// The installed font families the font database marks as fixed pitch, in its order.
+QStringList fixedPitchFamilies();
 
 // Makes a settings object read and write text beyond ASCII the way the other build does.
 void prepareSettings(QSettings &settings);

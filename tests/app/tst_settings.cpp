@@ -90,9 +90,12 @@ void TestSettings::firstRunGivesDefaults()
     QCOMPARE(view->viewFont().style(), QFont::StyleNormal);
     QCOMPARE(view->fontColor(), QColor(0xFF, 0xFF, 0xFF));
     QCOMPARE(view->backColor(), QColor(0x43, 0x88, 0x65));
-    QCOMPARE(view->styleSheet(),
-             QStringLiteral("QTextEdit { font:400 10pt \"Courier New\";color:rgb(255,255,255);"
-                            "background-color:rgb(67,136,101); }"));
+    // A family of equal advance follows the chosen one where this machine's stand-in for Courier
+    // New is proportional.
+    QVERIFY2(view->styleSheet().startsWith("QTextEdit { font:400 10pt \"Courier New\"")
+                 && view->styleSheet().endsWith(
+                     ";color:rgb(255,255,255);background-color:rgb(67,136,101); }"),
+             qPrintable(view->styleSheet()));
 
     QCOMPARE(window.functionKeys().size(), 12);
     for (int i = 0; i < 12; ++i) {
