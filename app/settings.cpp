@@ -119,7 +119,7 @@ void VantorTerm::loadSettings()
 {
     showStatus(tr(loadingStatus));
     QSettings settings(QLatin1String(organisation), programTitle());
-    QtCompat::prepareSettings(settings);
+    QtCompat::prepareSettingsForReading(settings);
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
         showStatus(
@@ -175,7 +175,7 @@ void VantorTerm::storeSettings()
 {
     showStatus(tr(storingStatus));
     QSettings settings(QLatin1String(organisation), programTitle());
-    QtCompat::prepareSettings(settings);
+    QtCompat::prepareSettingsForWriting(settings);
 
     const QFont font = view->viewFont();
     settings.setValue(QLatin1String(positionKey), pos());
