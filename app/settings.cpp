@@ -131,7 +131,7 @@ QStringList storedKeys()
 StoredSettings readSettings(QString *problem)
 {
     QSettings settings(QLatin1String(organisation), programTitle());
-    QtCompat::prepareSettings(settings);
+    QtCompat::prepareSettingsForReading(settings);
     // A store that cannot be read gives the defaults, as a missing one does, but not silently.
     if (settings.status() == QSettings::AccessError) {
         *problem
@@ -183,7 +183,7 @@ StoredSettings readSettings(QString *problem)
 QString writeSettings(const StoredSettings &values)
 {
     QSettings settings(QLatin1String(organisation), programTitle());
-    QtCompat::prepareSettings(settings);
+    QtCompat::prepareSettingsForWriting(settings);
 
     settings.setValue(QLatin1String(positionKey), values.position);
     settings.setValue(QLatin1String(sizeKey), values.size);

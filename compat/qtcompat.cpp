@@ -1,5 +1,6 @@
 #include "qtcompat.h"
 
+#include <QFontDatabase>
 #include <QSettings>
 
 #include <algorithm>
@@ -59,8 +60,22 @@ int styleSheetFontWeight(const QFont &font)
     return font.weight();
 }
 
-// Qt 6 reads and writes settings files as UTF-8 and has no other choice.
-void prepareSettings(QSettings &)
+// Qt 6 asks the font database through static functions; an instance is deprecated.
+QStringList fixedPitchFamilies()
+{
+    QStringList fixed;
+    for (const QString &family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family))
+            fixed.append(family);
+    }
+    return fixed;
+}
+
+// Qt 6 reads the escapes and raw UTF-8 alike, and writes UTF-8 with no other choice.
+void prepareSettingsForReading(QSettings &)
+{}
+
+void prepareSettingsForWriting(QSettings &)
 {}
 
 } // namespace QtCompat
@@ -86,12 +101,39 @@ int styleSheetFontWeight(const QFont &font)
     return font.weight() * 8;
 }
 
-// Qt 5 would write characters beyond ASCII as escapes and read raw bytes as Latin-1; Qt 6 writes
-// raw UTF-8. Reading and writing UTF-8 here too makes the files the same in both builds, and
-// escapes written by earlier builds still read back.
-void prepareSettings(QSettings &settings)
+// Qt 5 asks the font database through an instance.
+QStringList fixedPitchFamilies()
+{
+    const QFontDatabase database;
+    QStringList fixed;
+    for (const QString &family : database.families()) {
+        if (database.isFixedPitch(family))
+            fixed.append(family);
+    }
+    return fixed;
+}
+
+// Without a codec Qt 5 reads raw bytes as Latin-1; told UTF-8, it still decodes the escapes.
+void prepareSettingsForReading(QSettings &settings)
 {
     settings.setIniCodec("UTF-8");
+}
+
+// Without a codec Qt 5 writes the escapes, as every earlier build did; told UTF-8 it would write
+// raw UTF-8, which those builds misread. But a write also rewrites every entry already in the
+// store as this object read it, and without a codec it reads what the Qt 6 build wrote as
+// Latin-1: the garbled text would be kept for good, escaped. So a second object, told UTF-8,
+// reads what the store holds, and this one is given it again in place of its own reading.
+void prepareSettingsForWriting(QSettings &settings)
+{
+    QSettings reader(settings.fileName(), settings.format());
+    prepareSettingsForReading(reader);
+    QVariantMap stored;
+    for (const QString &key : reader.allKeys())
+        stored.insert(key, reader.value(key));
+    settings.clear();
+    for (auto entry = stored.cbegin(); entry != stored.cend(); ++entry)
+        settings.setValue(entry.key(), entry.value());
 }
 
 } // namespace QtCompat

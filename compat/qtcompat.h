@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QStringList>
 
 class QSettings;
 
@@ -18,7 +19,20 @@ void setLegacyFontWeight(QFont &font, int weight);
 // gives the font exactly this weight back.
 int styleSheetFontWeight(const QFont &font);
 
-// Makes a settings object read and write text beyond ASCII the way the other build does.
-void prepareSettings(QSettings &settings);
+// The installed font families the font database marks as fixed pitch, in its order.
+QStringList fixedPitchFamilies();
+
+// Settings text beyond ASCII has two forms in the store: escapes (caf\xe9), which Qt 5 writes by
+// default and which earlier builds, and any reader that works the way Qt 5 does by default, read;
+// and raw UTF-8, which Qt 6 writes and such readers garble, a Latin-1 character for each byte.
+// Both builds read both forms.
+
+// Prepares a settings object that is only read, right after it is made.
+void prepareSettingsForReading(QSettings &settings);
+
+// Prepares a settings object that writes, right after it is made and before anything is set: the
+// Qt 5 build writes the escapes, also for what the store already holds in either form; the Qt 6
+// build can only write UTF-8.
+void prepareSettingsForWriting(QSettings &settings);
 
 } // namespace QtCompat

@@ -2,6 +2,7 @@
 
 #include "hexlayout.h"
 #include "repaintpacer.h"
+#include "stylesheet.h"
 #include "terminalconstants.h"
 
 #include <QClipboard>
@@ -324,11 +325,11 @@ int HexView::cellAtX(const HexLayout &layout, int x) const
 void HexView::updateMetrics()
 {
     // The widget's font, but where its family is missing (the window asks for Lucida Console,
-    // which Linux seldom has) the fallback should be a fixed-pitch font, so the columns stay
+    // which Linux seldom has) the fallback should be a face of equal advance, so the columns stay
     // narrow and straight.
-    m_font = font();
-    m_font.setStyleHint(QFont::TypeWriter);
-    m_font.setFixedPitch(true);
+    QFont wanted = font();
+    wanted.setFixedPitch(true);
+    m_font = withFixedPitchFallback(wanted);
     const QFontMetrics rowMetrics(m_font);
     m_lineHeight = qMax(1, rowMetrics.lineSpacing());
     m_ascent = rowMetrics.ascent();

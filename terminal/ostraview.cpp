@@ -294,7 +294,7 @@ void OstraView::moveToEnd()
 
 void OstraView::applyStyleSheet()
 {
-    setStyleSheet(viewStyleSheet(m_viewFont, m_fontColor, m_backColor));
+    setStyleSheet(viewStyleSheet(withFixedPitchFallback(m_viewFont), m_fontColor, m_backColor));
     // The sheet's background is drawn behind a transparent viewport, so every repaint of the
     // text would repaint the group box and window beneath it too. The viewport paints that
     // background itself instead (viewportEvent), which makes it opaque.

@@ -1,6 +1,7 @@
 #include "testenvironment.h"
 
 #include <QDir>
+#include <QFontMetricsF>
 #include <QMutex>
 #include <QSettings>
 
@@ -24,6 +25,15 @@ void TestEnvironment::clearSettings()
     QDir folder(m_settings.path());
     folder.removeRecursively();
     QDir().mkpath(m_settings.path());
+}
+
+QSet<qreal> glyphAdvances(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    QSet<qreal> widths;
+    for (char character = 0x20; character < 0x7f; ++character)
+        widths.insert(metrics.horizontalAdvance(QLatin1Char(character)));
+    return widths;
 }
 
 namespace {

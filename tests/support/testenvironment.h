@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSet>
 #include <QSpinBox>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,11 @@ public:
 private:
     QTemporaryDir m_settings;
 };
+
+// The distinct widths the printable ASCII characters (the hex digits among them) advance in the
+// face drawn for font, measured as the hex view measures its cells: one width where every column
+// lines up, whatever the face's fixed-pitch flag says.
+QSet<qreal> glyphAdvances(const QFont &font);
 
 // Collects the debug output while it lives.
 class DebugLog

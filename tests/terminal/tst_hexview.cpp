@@ -1,4 +1,5 @@
 #include "terminal/hexview.h"
+#include "terminal/stylesheet.h"
 #include "terminal/terminalconstants.h"
 
 #include <QClipboard>
@@ -58,8 +59,9 @@ QList<bool> inkedRows(HexView &view, int lineHeight, int rows)
 
 void TestHexView::init()
 {
-    m_font = QFont(QStringLiteral("Monospace"), 10);
-    m_font.setStyleHint(QFont::TypeWriter);
+    // Of equal advance whatever fontconfig's monospaced alias gives, so that the view draws the
+    // face its font names.
+    m_font = withFixedPitchFallback(QFont(QStringLiteral("Monospace"), 10));
 }
 
 void TestHexView::holdsWhatItIsGiven()
