@@ -66,6 +66,9 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     hexaEdit->setReadOnly(true);
     auto hexLayout = new QVBoxLayout(m_ui->hexaGroup);
     hexLayout->addWidget(hexaEdit);
+    // At its limit the hex view lets its oldest bytes go; the user is told, not left to find out.
+    connect(hexaEdit, &HexView::oldestBytesDropped, this,
+            [this] { showStatus(hexaEdit->droppedNotice()); });
 
     // Transmit: what is typed or pasted into either view (a click gives the hex view the focus)
     // goes to the device.
