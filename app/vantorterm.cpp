@@ -386,5 +386,5 @@ void VantorTerm::closeOnQuitSignal()
         m_storeFailureBox->reject();
     close();
     // A dialog still open (an About box, a file dialog) would keep the program running.
-    QCoreApplication::quit();
+    QApplication::closeAllWindows();
 }

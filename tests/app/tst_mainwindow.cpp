@@ -178,6 +178,12 @@ void TestMainWindow::aboutBox()
     QCOMPARE(title, QStringLiteral("About "));
     QCOMPARE(text, QStringLiteral("<p>Tarquel's Terminal V3.00</p><p>by Brannow</p>"));
     QCOMPARE(parent, &window);
+
+    // A quit signal while it is open closes it with the window: nothing holds the program up.
+    whenDialogOpens<QMessageBox>([&](QMessageBox *) { window.closeOnQuitSignal(); });
+    window.findChild<QAction *>("actionAbout_This_Program")->trigger();
+    QVERIFY(!window.isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestMainWindow::toolbarToggleHidesOnlyTheToolBar()
@@ -456,6 +462,10 @@ void TestMainWindow::exitClosesThroughCloseEvent()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<QAction *>("actionE_xit")->trigger();
     QVERIFY(!window.isVisible());
+    QCOMPARE(log.count(QStringLiteral("closeEvent")), 1);
+    // However often it is asked again, the window has closed once.
+    window.close();
+    window.closeOnQuitSignal();
     QCOMPARE(log.count(QStringLiteral("closeEvent")), 1);
     // The settings were stored on the way out.
     QVERIFY(QSettings(QStringLiteral("TarquelTerm"), QStringLiteral("Tarquel's Terminal V3.00"))
