@@ -22,6 +22,11 @@ constexpr char showFunctionDialogKey[] = "ShowFunctionDlg";
 constexpr char delayKey[] = "delay";
 constexpr char hexModeKey[] = "isHexamode";
 constexpr char functionKeyKey[] = "F%1"; // F1 ... F12
+constexpr char timestampsKey[] = "timestamps";
+// The log file: whether logging was on at close, and the file it went to (kept when it is off,
+// for the folder the next file is asked in).
+constexpr char loggingKey[] = "logging";
+constexpr char logFileKey[] = "logfile";
 
 // What a first run, or a store without the value, gives.
 constexpr QPoint defaultPosition(25, 25);

@@ -118,9 +118,10 @@ QString tr(const char *text)
 // The stored keys, for telling how many of them a damaged store still held.
 QStringList storedKeys()
 {
-    QStringList keys = {
-        positionKey,  sizeKey,      toolbarKey,   fontFamilyKey,         fontSizeKey, fontWeightKey,
-        fontStyleKey, fontColorKey, backColorKey, showFunctionDialogKey, delayKey,    hexModeKey};
+    QStringList keys
+        = {positionKey,   sizeKey,      toolbarKey,    fontFamilyKey, fontSizeKey,
+           fontWeightKey, fontStyleKey, fontColorKey,  backColorKey,  showFunctionDialogKey,
+           delayKey,      hexModeKey,   timestampsKey, loggingKey,    logFileKey};
     for (int n = 1; n <= functionKeyCount; ++n)
         keys.append(functionKeyName(n));
     return keys;
@@ -177,6 +178,9 @@ StoredSettings readSettings(QString *problem)
     values.functionDialogShown
         = settings.value(QLatin1String(showFunctionDialogKey), false).toBool();
     values.hexMode = settings.value(QLatin1String(hexModeKey)).toBool();
+    values.timestamps = settings.value(QLatin1String(timestampsKey)).toBool();
+    values.logging = settings.value(QLatin1String(loggingKey)).toBool();
+    values.logFile = settings.value(QLatin1String(logFileKey)).toString();
     return values;
 }
 
@@ -199,6 +203,9 @@ QString writeSettings(const StoredSettings &values)
         settings.setValue(functionKeyName(i + 1), values.functionKeys.keys.at(i).text);
     settings.setValue(QLatin1String(delayKey), QString::number(values.functionKeys.delay));
     settings.setValue(QLatin1String(hexModeKey), values.hexMode);
+    settings.setValue(QLatin1String(timestampsKey), values.timestamps);
+    settings.setValue(QLatin1String(loggingKey), values.logging);
+    settings.setValue(QLatin1String(logFileKey), values.logFile);
 
     settings.sync();
     // A format error is left from reading a damaged store, which the values have now replaced;

@@ -23,6 +23,9 @@ struct StoredSettings
     FunctionKeyBindings functionKeys;
     bool functionDialogShown = false;
     bool hexMode = false;
+    bool timestamps = false;
+    bool logging = false;
+    QString logFile;
 };
 
 // The store's values, a first run's defaults where it holds none. problem is set when the store

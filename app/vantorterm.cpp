@@ -8,6 +8,7 @@
 #include "fkeys/functiondlg.h"
 #include "link/devicelink.h"
 #include "link/linkconstants.h"
+#include "terminal/devicelog.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
@@ -16,9 +17,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
 #include <QToolBar>
@@ -34,6 +40,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     , m_ui(new Ui::Ostra)
     , m_link(new DeviceLink(this))
     , m_transmit(new TransmitPath(m_link, this))
+    , m_log(new DeviceLog(this))
 {
     m_ui->setupUi(this);
 
@@ -78,6 +85,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(m_link, &DeviceLink::bytesReceived, view, &OstraView::displayBytes);
     connect(m_link, &DeviceLink::bytesReceived, hexaEdit, &HexView::appendReceived);
     wireLink();
+    wireLog();
 
     connect(m_ui->actionFunction_Settings, &QAction::triggered, this, &VantorTerm::functionSetting);
     connect(m_ui->action_Font, &QAction::triggered, view, &OstraView::changeFont);
@@ -88,6 +96,10 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     // Clear Screen also stops a send that is going out; keys typed meanwhile still go.
     connect(m_ui->action_Clear_Screen, &QAction::triggered, m_link, &DeviceLink::stopSending);
     connect(m_ui->actionE_xit, &QAction::triggered, this, &QWidget::close);
+    // Checked by the user; the settings check them without asking for a file.
+    connect(m_ui->actionLog_to_File, &QAction::triggered, this, &VantorTerm::logToFile);
+    connect(m_ui->actionSend_File, &QAction::triggered, this, &VantorTerm::sendFile);
+    connect(m_ui->actionTimestamps, &QAction::toggled, this, &VantorTerm::setTimestamps);
 
     setWindowTitle(programTitle());
 
@@ -122,6 +134,7 @@ void VantorTerm::wireLink()
 
 void VantorTerm::showConnected(const QString &port)
 {
+    m_ui->actionSend_File->setEnabled(true);
     view->setEnabled(true);
     hexaEdit->setEnabled(true);
     view->setFocus(Qt::OtherFocusReason);
@@ -150,6 +163,7 @@ void VantorTerm::disconnectDevice()
 
 void VantorTerm::showNoDevice()
 {
+    m_ui->actionSend_File->setEnabled(false);
     clearScreen();
     view->setDisabled(true);
     hexaEdit->setDisabled(true);
@@ -335,6 +349,16 @@ void VantorTerm::loadSettings()
     // The action starts checked; unchecking it hides the hex pane through toggled().
     isHexamode = stored.hexMode;
     m_ui->actionHexa_Mode->setChecked(isHexamode);
+    m_ui->actionTimestamps->setChecked(stored.timestamps);
+    // A log that was on at the last close goes on, so that what a device plugged in later says
+    // first is not missed.
+    m_logFile = stored.logFile;
+    if (stored.logging && !m_logFile.isEmpty()) {
+        const QString problem = startLog(m_logFile);
+        showStatus(problem.isEmpty()
+                       ? tr("Logging resumed: %1").arg(m_logFile)
+                       : tr("Can't resume logging to %1: %2").arg(m_logFile, problem));
+    }
 }
 
 void VantorTerm::storeSettings()
@@ -350,6 +374,9 @@ void VantorTerm::storeSettings()
     values.functionKeys = m_transmit->bindings();
     values.functionDialogShown = functionDlg && functionDlg->isVisible();
     values.hexMode = isHexamode;
+    values.timestamps = m_ui->actionTimestamps->isChecked();
+    values.logging = m_log->isOpen();
+    values.logFile = m_logFile;
 
     const QString problem = writeSettings(values);
     if (problem.isEmpty())
@@ -376,6 +403,7 @@ void VantorTerm::closeEvent(QCloseEvent *event)
     storeSettings();
     if (functionDlg && functionDlg->isVisible())
         functionDlg->close();
+    m_log->close();
     qCDebug(lcApp) << "closeEvent";
 }
 
@@ -387,4 +415,130 @@ void VantorTerm::closeOnQuitSignal()
     close();
     // A dialog still open (an About box, a file dialog) would keep the program running.
     QApplication::closeAllWindows();
+}
+
+// The log file keeps what the device says: every received byte, and a marker at each connect and
+// disconnect; its state shows in the status bar.
+void VantorTerm::wireLog()
+{
+    connect(m_link, &DeviceLink::bytesReceived, m_log, &DeviceLog::write);
+    connect(m_link, &DeviceLink::connected, m_log, &DeviceLog::markConnected);
+    connect(m_link, &DeviceLink::disconnected, m_log, &DeviceLog::markDisconnected);
+    connect(m_log, &DeviceLog::flushed, this, &VantorTerm::updateLogStatus);
+    connect(m_log, &DeviceLog::failed, this, [this](const QString &reason, qint64 size) {
+        stopLog(tr("Logging to %1 stopped: %2. The file holds %3 bytes.")
+                    .arg(m_logFile, reason)
+                    .arg(size));
+    });
+    m_logStatus = new QLabel(this);
+    m_logStatus->setObjectName(QStringLiteral("logStatus"));
+    statusBar()->addPermanentWidget(m_logStatus);
+    m_logStatus->hide();
+}
+
+void VantorTerm::setLogFileNamePrompt(FileNamePrompt prompt)
+{
+    m_logFileNamePrompt = std::move(prompt);
+}
+
+void VantorTerm::setSendFileNamePrompt(FileNamePrompt prompt)
+{
+    m_sendFileNamePrompt = std::move(prompt);
+}
+
+void VantorTerm::logToFile(bool on)
+{
+    if (!on) {
+        m_log->close();
+        m_logStatus->hide();
+        return;
+    }
+    // A new name each time, in the folder used last; an existing file is appended to.
+    const QString folder
+        = m_logFile.isEmpty() ? QDir::homePath() : QFileInfo(m_logFile).absolutePath();
+    const QString suggested = QDir(folder).filePath(QDateTime::currentDateTime().toString(
+        QStringLiteral("'tarquel-'yyyy-MM-dd_HH-mm-ss'.log'")));
+    const QString fileName
+        = m_logFileNamePrompt
+              ? m_logFileNamePrompt(this)
+              : QFileDialog::getSaveFileName(this, tr("Log to File"), suggested,
+                                             tr("log Files (*.log);;All Files (*)"), nullptr,
+                                             QFileDialog::DontConfirmOverwrite);
+    if (fileName.isEmpty()) {
+        m_ui->actionLog_to_File->setChecked(false);
+        return;
+    }
+    const QString problem = startLog(fileName);
+    if (!problem.isEmpty()) {
+        QMessageBox::critical(this, tr("Log to File"),
+                              tr("Can't log to %1: %2").arg(fileName, problem));
+    }
+}
+
+QString VantorTerm::startLog(const QString &fileName)
+{
+    const QString problem = m_log->open(fileName);
+    m_ui->actionLog_to_File->setChecked(problem.isEmpty());
+    if (!problem.isEmpty())
+        return problem;
+    m_logFile = fileName;
+    updateLogStatus();
+    m_logStatus->show();
+    return QString();
+}
+
+// Logging ends on its own (the disk is full, the file was removed): said in the status bar and
+// in a box that does not hold up the terminal, which goes on as it was.
+void VantorTerm::stopLog(const QString &message)
+{
+    m_ui->actionLog_to_File->setChecked(false);
+    m_logStatus->hide();
+    showStatus(message);
+    qCWarning(lcApp).noquote() << message;
+    auto box
+        = new QMessageBox(QMessageBox::Warning, tr("Log to File"), message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void VantorTerm::updateLogStatus()
+{
+    m_logStatus->setText(
+        tr("Logging to %1 (%2)")
+            .arg(QFileInfo(m_logFile).fileName(), QLocale().formattedDataSize(m_log->size())));
+    m_logStatus->setToolTip(m_logFile);
+}
+
+void VantorTerm::sendFile()
+{
+    const QString fileName
+        = m_sendFileNamePrompt
+              ? m_sendFileNamePrompt(this)
+              : QFileDialog::getOpenFileName(this, tr("Send File"), QString(), tr("All Files (*)"));
+    if (fileName.isEmpty())
+        return;
+    // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
+    // FIFO has no end to send up to.
+    const QFileInfo info(fileName);
+    auto file = std::make_unique<QFile>(fileName);
+    QString problem;
+    if (!info.exists())
+        problem = qt_error_string(ENOENT);
+    else if (!info.isFile())
+        problem = tr("not a regular file");
+    else if (!file->open(QIODevice::ReadOnly))
+        problem = file->errorString();
+    if (!problem.isEmpty()) {
+        QMessageBox::critical(this, tr("Send File"),
+                              tr("Can't send %1: %2").arg(fileName, problem));
+        return;
+    }
+    const qint64 size = file->size();
+    m_link->sendPaced(std::move(file), size, delay());
+}
+
+void VantorTerm::setTimestamps(bool on)
+{
+    m_log->setTimestamps(on);
 }

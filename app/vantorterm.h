@@ -38,6 +38,7 @@
 #include <memory>
 
 class DeviceLink;
+class DeviceLog;
 class FunctionDlg;
 class HexView;
 class OstraView;
@@ -72,6 +73,8 @@ public:
     void setPortFinder(PortFinder finder);
     using FileNamePrompt = std::function<QString(QWidget *parent)>;
     void setCaptureFileNamePrompt(FileNamePrompt prompt);
+    void setLogFileNamePrompt(FileNamePrompt prompt);
+    void setSendFileNamePrompt(FileNamePrompt prompt);
 
     // What the empty terminal says while no device is connected; openFailure is why the last
     // open failed ("port: cause"), empty when none did.
@@ -94,6 +97,9 @@ private slots:
     void readComm();
     void checkConnection();
     void setHexamode(bool on);
+    void logToFile(bool on);
+    void sendFile();
+    void setTimestamps(bool on);
 
 private:
     void wireLink();
@@ -105,6 +111,11 @@ private:
     void storeSettings();
     void openFunctionDialog();
     void updateWaitingScreen();
+    void wireLog();
+    // Starts logging into fileName; returns why it cannot, empty when it can.
+    QString startLog(const QString &fileName);
+    void stopLog(const QString &message);
+    void updateLogStatus();
 
     std::unique_ptr<Ui::Ostra> m_ui;
     OstraView *view = nullptr;
@@ -122,6 +133,13 @@ private:
     // manager stacks it above the window instead of below.
     bool m_functionDlgAwaitsWindow = false;
     FileNamePrompt m_captureFileNamePrompt;
+    FileNamePrompt m_logFileNamePrompt;
+    FileNamePrompt m_sendFileNamePrompt;
+    DeviceLog *m_log = nullptr;
+    // "Logging to capture.log (2.1 MB)" in the status bar while logging is on.
+    QLabel *m_logStatus = nullptr;
+    // The file logged to last, for the folder the next one is asked in.
+    QString m_logFile;
     // The close runs once, however many quit signals and closes arrive.
     bool m_closed = false;
     bool m_quitting = false;

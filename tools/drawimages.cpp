@@ -297,6 +297,56 @@ void drawNews(QPainter &p)
         drawStroke(p, teal, 2, {{10, y}, {38, y}});
 }
 
+// The document of drawDocument() with fewer lines, narrowed to leave room for a mark beside it.
+void drawPage(QPainter &p)
+{
+    p.setPen(outlinePen());
+    p.setBrush(white);
+    p.drawPolygon(QPolygonF({{5, 4}, {24, 4}, {32, 12}, {32, 44}, {5, 44}}));
+    p.setBrush(tealLight);
+    p.drawPolygon(QPolygonF({{24, 4}, {24, 12}, {32, 12}}));
+    for (qreal y : {19.0, 25.0, 31.0})
+        drawStroke(p, teal, 2.5, {{10, y}, {y == 31 ? 19.0 : 27.0, y}});
+}
+
+void drawLogFile(QPainter &p)
+{
+    // A page with a recording dot: what the device says goes into a file as it comes.
+    drawPage(p);
+    p.setPen(outlinePen(redDark));
+    p.setBrush(red);
+    p.drawEllipse(QPointF(34, 34), 10, 10);
+    p.setPen(Qt::NoPen);
+    p.setBrush(white);
+    p.drawEllipse(QPointF(31, 31), 2.5, 2.5);
+}
+
+void drawSendFile(QPainter &p)
+{
+    // A page with an arrow leaving it towards the device.
+    drawPage(p);
+    drawArrow(p, QPointF(46, 32), 0, arrow(24, 8, 16, 11), amber);
+}
+
+void drawTimestamps(QPainter &p)
+{
+    // A clock face at ten past ten.
+    p.setPen(outlinePen());
+    p.setBrush(white);
+    p.drawEllipse(QPointF(24, 24), 20, 20);
+    for (int hour = 0; hour < 12; ++hour) {
+        const qreal angle = hour * pi / 6;
+        const QPointF direction(std::sin(angle), -std::cos(angle));
+        drawStroke(p, tealDark, hour % 3 == 0 ? 3 : 1.5,
+                   {QPointF(24, 24) + direction * 15, QPointF(24, 24) + direction * 18});
+    }
+    drawStroke(p, teal, 3.5, {{24, 24}, {16, 19}});
+    drawStroke(p, amber, 3, {{24, 24}, {33, 17}});
+    p.setPen(Qt::NoPen);
+    p.setBrush(tealDark);
+    p.drawEllipse(QPointF(24, 24), 2.5, 2.5);
+}
+
 // One output file: its name, its width and height in pixels, and what draws it.
 struct Picture
 {
@@ -306,13 +356,23 @@ struct Picture
 };
 
 const Picture pictures[] = {
-    {"TARQUEL_LOGO.png", 512, drawLogo}, {"info.png", 48, drawInfo},
-    {"erase.png", 48, drawErase},        {"document.png", 48, drawDocument},
-    {"edit.png", 48, drawEdit},          {"rightup.png", 48, drawRightUp},
-    {"palette.png", 48, drawPalette},    {"saveas.png", 48, drawSaveAs},
-    {"menu.png", 48, drawMenu},          {"refresh.png", 48, drawRefresh},
-    {"ostra.png", 48, drawLogo},         {"delete.png", 48, drawDelete},
-    {"hexa.png", 48, drawHexa},          {"news.png", 48, drawNews},
+    {"TARQUEL_LOGO.png", 512, drawLogo},
+    {"info.png", 48, drawInfo},
+    {"erase.png", 48, drawErase},
+    {"document.png", 48, drawDocument},
+    {"edit.png", 48, drawEdit},
+    {"rightup.png", 48, drawRightUp},
+    {"palette.png", 48, drawPalette},
+    {"saveas.png", 48, drawSaveAs},
+    {"menu.png", 48, drawMenu},
+    {"refresh.png", 48, drawRefresh},
+    {"ostra.png", 48, drawLogo},
+    {"delete.png", 48, drawDelete},
+    {"hexa.png", 48, drawHexa},
+    {"news.png", 48, drawNews},
+    {"logfile.png", 48, drawLogFile},
+    {"sendfile.png", 48, drawSendFile},
+    {"timestamps.png", 48, drawTimestamps},
 };
 
 // The desktop icon's sizes: what desktops ask the hicolor theme for, 48 pixels and up.

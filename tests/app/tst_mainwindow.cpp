@@ -41,8 +41,10 @@ QStringList entries(const QList<QAction *> &actions)
             entry += QLatin1Char(' ') + action->shortcut().toString();
         if (action->isCheckable())
             entry += action->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
-        if (action->icon().isNull() || action->toolTip() != action->text() || !action->isEnabled())
-            entry += QStringLiteral(" (no image, other tool tip or disabled)");
+        if (action->icon().isNull() || action->toolTip() != action->text())
+            entry += QStringLiteral(" (no image or other tool tip)");
+        if (!action->isEnabled())
+            entry += QStringLiteral(" (disabled)");
         shown.append(entry);
     }
     return shown;
@@ -106,8 +108,10 @@ void TestMainWindow::menusAndToolBar()
     // Alt+H belongs to "Hexa View"; the Help menu answers to Alt+L.
     QCOMPARE(
         menus,
-        (QStringList{"&Main: Exit Alt+X, |, SaveCapture Alt+S",
-                     "&View: Toolbar Hide [ ], |, Clear Screen Alt+A, |, Hexa View Alt+H [ ]",
+        (QStringList{"&Main: Exit Alt+X, |, SaveCapture Alt+S, Log to File Alt+G [ ], "
+                     "Send File Alt+D (disabled)",
+                     "&View: Toolbar Hide [ ], |, Clear Screen Alt+A, |, Hexa View Alt+H [ ], "
+                     "Timestamps Alt+T [ ]",
                      "&Configure: Function Settings Alt+F, |, Font, Font color, Background color",
                      "He&lp: About This Program"}));
 
@@ -116,7 +120,8 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(toolBar->windowTitle(), QStringLiteral("toolBar"));
     QCOMPARE(window.toolBarArea(toolBar), Qt::TopToolBarArea);
     QCOMPARE(entries(toolBar->actions()).join(", "),
-             QStringLiteral("SaveCapture Alt+S, |, Font, Font color, Background color, |, "
+             QStringLiteral("SaveCapture Alt+S, Log to File Alt+G [ ], |, Font, Font color, "
+                            "Background color, |, "
                             "Clear Screen Alt+A, Hexa View Alt+H [ ], |, Function Settings Alt+F"));
     QVERIFY(window.findChild<QStatusBar *>("statusbar"));
 }

@@ -464,6 +464,7 @@ void TestSettings::storedFileIsSharedByBothQtBuilds()
                  QStringList({"AT\r\n", QString::fromUtf8("\u00b0C \u00e9t\u00e9"), ""}));
         QCOMPARE(window.delay(), 250);
         QVERIFY(visibleDialog(window));
+        QVERIFY(window.findChild<QAction *>("actionTimestamps")->isChecked());
         QVERIFY(writeStore(otherForm));
         window.close();
     }

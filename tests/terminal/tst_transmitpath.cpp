@@ -15,10 +15,12 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -75,6 +77,7 @@ private slots:
     void portVanishingMidPasteStopsThePaste();
     void negativeDelayNeverWaitsWithoutLimit();
     void longSendToAStalledDevice();
+    void sendFileGoesOutPacedAndStops();
 
 private:
     // A new window connected to the device, its status line then marked untouched.
@@ -417,6 +420,56 @@ void TestTransmitPath::longSendToAStalledDevice()
     m_view->paste();
     QVERIFY(m_window->close());
     QCOMPARE(QSettings("TarquelTerm", programTitle()).value("delay").toString(), QString("10"));
+}
+
+// A file goes out as its bytes (no conversion), paced like a paste: it can be stopped half way,
+// and a key typed meanwhile follows. What is no regular readable file is refused with the cause.
+void TestTransmitPath::sendFileGoesOutPacedAndStops()
+{
+    bindFunctionKeys({}, 1);
+    QTemporaryDir folder;
+    const auto writeFile = [&folder](const QString &name, const QByteArray &bytes) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    };
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes.append(char(i % 256));
+    writeFile("small.bin", bytes);
+    // Far more than the pseudo-terminal holds while the device is not reading.
+    writeFile("large.bin", QByteArray(3000000, 'f'));
+    QString chosen = folder.filePath("small.bin");
+    m_window->setSendFileNamePrompt([&chosen](QWidget *) { return chosen; });
+    auto sendFile = m_window->findChild<QAction *>("actionSend_File");
+    QVERIFY(sendFile->isEnabled());
+
+    DebugLog log;
+    sendFile->trigger();
+    QCOMPARE(m_device->read(bytes.size()), bytes);
+    QCOMPARE(log.count(writeLine), bytes.size());
+
+    chosen = folder.filePath("large.bin");
+    sendFile->trigger();
+    auto progress = m_window->findChild<QWidget *>("sendProgress");
+    QTRY_VERIFY(progress->isVisible());
+    QTest::keyClick(m_view, Qt::Key_K);
+    QTest::mouseClick(m_window->findChild<QToolButton *>("stopSending"), Qt::LeftButton);
+    const QByteArray received = receivedUpToSentinel();
+    QVERIFY(received.size() < 3000000);
+    QCOMPARE(received, QByteArray(received.size() - 2, 'f') + "kz");
+    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+
+    QString refused;
+    for (const QString &name : {QStringLiteral("missing.bin"), QString()}) {
+        chosen = folder.filePath(name);
+        whenDialogOpens<QMessageBox>([&refused](QMessageBox *box) {
+            refused = box->text();
+            box->accept();
+        });
+        sendFile->trigger();
+        QVERIFY2(refused.startsWith("Can't send " + chosen + ": "), qPrintable(refused));
+    }
+    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
 }
 
 QTEST_MAIN(TestTransmitPath)

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// Keeps everything the device sends in a file, byte for byte as received, appended to what the
+// file held, across disconnects and reconnects. The only bytes of its own are a marker line at
+// each connect and disconnect, and, while timestamps are on, the time before each line. What
+// arrives is in the file within a second, so a reader following it sees it and a crash of the
+// program loses at most that second.
+class DeviceLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceLog(QObject *parent = nullptr);
+    ~DeviceLog() override;
+
+    // Starts logging into fileName, appending; returns why it cannot, empty when it can. A path
+    // that is not a regular file (a folder, a FIFO, a device) is refused.
+    QString open(const QString &fileName);
+    // Writes out what is buffered and stops logging.
+    void close();
+    bool isOpen() const;
+    QString fileName() const;
+    // Bytes the file holds, written out or buffered.
+    qint64 size() const;
+
+    void setTimestamps(bool on);
+
+    // Received bytes, as they came.
+    void write(const QByteArray &batch);
+    void markConnected(const QString &port);
+    void markDisconnected(const QString &port, const QString &reason);
+
+    // Writes out what is buffered now.
+    void flush();
+
+signals:
+    // Written out: the file holds size bytes.
+    void flushed(qint64 size);
+    // Writing failed (disk full, file removed, medium gone): logging has stopped. reason says
+    // why, in the system's words; size is what the file holds.
+    void failed(const QString &reason, qint64 size);
+
+private:
+    void append(const QByteArray &bytes);
+    void writeMarker(const QString &text);
+    void fail(const QString &reason);
+
+    QFile m_file;
+    QByteArray m_buffer;
+    QTimer m_flushTimer;
+    qint64 m_written = 0;
+    bool m_timestamps = false;
+    // Whether the next byte starts a line: the file is empty or ends with a line feed.
+    bool m_atLineStart = true;
+};
