@@ -23,7 +23,7 @@ function(keep_sections text output)
 endfunction()
 
 file(READ "${SOURCE_DIR}/README.md" readme)
-keep_sections("${readme}" guide "Access to the device")
+keep_sections("${readme}" guide "Access to the device" "Log to File" "Timestamps" "Send File")
 # The access guide follows in the same file rather than in packaging/.
 string(REPLACE "See\n[packaging/README.md](packaging/README.md)." "See the access guide below."
     guide "${guide}")
