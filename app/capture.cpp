@@ -57,11 +57,12 @@ void VantorTerm::saveCapture()
         return;
 
     // Taken after the dialog has closed, so data received meanwhile is part of the capture, and
-    // with the batches that the view still holds back for its next frame.
-    view->showAllReceived();
-    const QString content = fileName.contains(QLatin1String(".html"))
-                                ? latin1Html(view->toHtml())
-                                : plainCapture(*view->document());
+    // with the batches that the view still holds back for its next frame; as shown, with the
+    // time before each line that has one.
+    const std::unique_ptr<QTextDocument> stamped = view->stampedCopy();
+    const QTextDocument &shown = stamped ? *stamped : *view->document();
+    const QString content = fileName.contains(QLatin1String(".html")) ? latin1Html(shown.toHtml())
+                                                                      : plainCapture(shown);
     const QString failure = writeCaptureFile(fileName, content.toLatin1());
     if (!failure.isEmpty())
         QMessageBox::critical(this, tr("save capture file Error!"), failure);

@@ -82,7 +82,8 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
     // Receive: every batch goes to both views.
-    connect(m_link, &DeviceLink::bytesReceived, view, &OstraView::displayBytes);
+    connect(m_link, &DeviceLink::bytesReceived, view,
+            qOverload<const QByteArray &, const QTime &>(&OstraView::displayBytes));
     connect(m_link, &DeviceLink::bytesReceived, hexaEdit, &HexView::appendReceived);
     wireLink();
     wireLog();
@@ -540,5 +541,6 @@ void VantorTerm::sendFile()
 
 void VantorTerm::setTimestamps(bool on)
 {
+    view->setTimestamps(on);
     m_log->setTimestamps(on);
 }

@@ -95,7 +95,7 @@ void DeviceLink::readComm()
     const QByteArray batch = m_channel->takeReceived();
     // The line keeps the text it has always had, so that filters written for it still match.
     qCDebug(lcReceive) << "VantorTerm::readComm() : " << batch;
-    emit bytesReceived(batch);
+    emit bytesReceived(batch, QTime::currentTime());
 }
 
 void DeviceLink::apply(ConnectionEvent event, const QStringList &ports, const QString &lostReason)

@@ -24,6 +24,8 @@ DeviceLog::DeviceLog(QObject *parent)
 
 DeviceLog::~DeviceLog()
 {
+    // Whoever would hear of a failure now may be going too.
+    blockSignals(true);
     close();
 }
 
@@ -76,7 +78,7 @@ void DeviceLog::setTimestamps(bool on)
     m_timestamps = on;
 }
 
-void DeviceLog::write(const QByteArray &batch)
+void DeviceLog::write(const QByteArray &batch, const QTime &arrival)
 {
     if (!m_file.isOpen() || batch.isEmpty())
         return;
@@ -86,7 +88,7 @@ void DeviceLog::write(const QByteArray &batch)
         return;
     }
     // Every line the batch starts gets the time before its first byte.
-    const QByteArray prefix = timestampPrefix(QTime::currentTime());
+    const QByteArray prefix = timestampPrefix(arrival);
     int from = 0;
     while (from < batch.size()) {
         if (m_atLineStart)

@@ -31,8 +31,8 @@ public:
 
     void setTimestamps(bool on);
 
-    // Received bytes, as they came.
-    void write(const QByteArray &batch);
+    // Received bytes, as they came at arrival.
+    void write(const QByteArray &batch, const QTime &arrival);
     void markConnected(const QString &port);
     void markDisconnected(const QString &port, const QString &reason);
 

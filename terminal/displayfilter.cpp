@@ -48,11 +48,18 @@ LineLimitEdit limitLineLength(const QByteArray &text, int shownLength, int maxim
         int end = text.indexOf('\n', from);
         if (end < 0)
             end = text.size();
+        const bool continuesShown = from == 0;
+        // A line's mark is no character of it, and stays at its front.
+        if (from < end && text.at(from) == lineStartMark) {
+            if (copying)
+                edit.text.append(lineStartMark);
+            ++from;
+        }
         const int length = end - from;
         const int excess = lineLength + length - maximumLength;
         if (excess > 0) {
             const int fromShown = qMin(excess, lineLength);
-            if (from == 0)
+            if (continuesShown)
                 edit.dropShown = fromShown;
             if (!copying) {
                 edit.text = text.left(from);

@@ -32,3 +32,8 @@ struct LineLimitEdit
 };
 
 LineLimitEdit limitLineLength(const QByteArray &text, int shownLength, int maximumLength);
+
+// While timestamps are on, filtered text carries a mark before the first byte of each line it
+// starts, where the view puts that line's time. The filter drops NUL, so no received byte is
+// ever taken for a mark; limitLineLength() keeps marks and does not count them.
+constexpr char lineStartMark = '\0';

@@ -5,7 +5,9 @@
 #include "repaintpacer.h"
 #include "stylesheet.h"
 #include "terminalconstants.h"
+#include "timestamp.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QColorDialog>
 #include <QDebug>
 #include <QFontDialog>
@@ -18,8 +20,12 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTime>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -75,13 +81,22 @@ OstraView::~OstraView() = default;
 
 void OstraView::displayBytes(const QByteArray &data)
 {
-    const DisplayEdit edit = displayEdit(data);
-    // The batch's backspaces take back held bytes first, as they would shown ones.
-    const int takenBack = qMin(edit.erase, int(m_held.text.size()));
-    m_held.text.chop(takenBack);
-    if (m_held.text.isEmpty())
-        m_held.erase += edit.erase - takenBack;
-    m_held.text += edit.text;
+    displayBytes(data, QTime::currentTime());
+}
+
+void OstraView::displayBytes(const QByteArray &data, const QTime &arrival)
+{
+    if (m_timestamps || !m_lineTimes.empty()) {
+        holdStamped(data, arrival.msecsSinceStartOfDay());
+    } else {
+        const DisplayEdit edit = displayEdit(data);
+        // The batch's backspaces take back held bytes first, as they would shown ones.
+        const int takenBack = qMin(edit.erase, int(m_held.text.size()));
+        m_held.text.chop(takenBack);
+        if (m_held.text.isEmpty())
+            m_held.erase += edit.erase - takenBack;
+        m_held.text += edit.text;
+    }
 
     if (!m_showTimer.isActive()) {
         const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
@@ -106,14 +121,35 @@ void OstraView::insertHeld(int most)
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     if (edit.erase > 0 && cursor.position() > 0) {
-        // Backspaces erase what is on screen, a line break included; one edit for all of them.
-        cursor.setPosition(qMax(0, cursor.position() - edit.erase), QTextCursor::KeepAnchor);
+        // Backspaces erase what is on screen, a line break included, but never a line's time;
+        // one edit for all of them. The line they end in keeps its own time, not that of a line
+        // it is joined with.
+        int from = cursor.position();
+        int left = edit.erase;
+        for (QTextBlock block = cursor.block(); left > 0 && block.isValid();
+             block = block.previous()) {
+            const int characters = qMin(left, block.length() - 1);
+            from -= characters;
+            left -= characters;
+            if (left == 0 || block.userState() >= 0 || !block.previous().isValid())
+                break;
+            --from;
+            --left;
+        }
+        const int time = document()->findBlock(from).userState();
+        cursor.setPosition(from, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
+        cursor.block().setUserState(time);
     }
     // Lines that the 400-line limit would drop again at once are never laid out, nor are the
-    // characters that the line-length limit would drop.
-    const LineLimitEdit limited = limitLineLength(newestLines(edit.text, maximumLines),
-                                                  cursor.block().length() - 1, maximumLineLength);
+    // characters that the line-length limit would drop; such lines take their times with them.
+    const QByteArray newest = newestLines(edit.text, maximumLines);
+    if (!m_lineTimes.empty() && newest.size() < edit.text.size()) {
+        const auto dropped = edit.text.left(edit.text.size() - newest.size()).count(lineStartMark);
+        m_lineTimes.erase(m_lineTimes.begin(), m_lineTimes.begin() + dropped);
+    }
+    const LineLimitEdit limited
+        = limitLineLength(newest, cursor.block().length() - 1, maximumLineLength);
     if (limited.dropShown > 0) {
         QTextCursor front(cursor.block());
         front.setPosition(front.position() + limited.dropShown, QTextCursor::KeepAnchor);
@@ -123,7 +159,7 @@ void OstraView::insertHeld(int most)
     // interval, so that reading, painting and keys get their turn in between; the rest waits
     // with the batches that come meanwhile, which may push it out of the newest lines unshown.
     if (!limited.text.isEmpty())
-        cursor.insertText(QString::fromLatin1(limited.text.left(most)));
+        insertMarked(cursor, limited.text.left(most));
     cursor.endEditBlock();
     if (limited.text.size() > most) {
         m_held.text.prepend(limited.text.mid(most));
@@ -134,6 +170,128 @@ void OstraView::insertHeld(int most)
     m_sinceShown.start();
 }
 
+void OstraView::insertMarked(QTextCursor &cursor, const QByteArray &text)
+{
+    if (m_lineTimes.empty()) {
+        cursor.insertText(QString::fromLatin1(text.constData(), text.size()));
+        return;
+    }
+    // Each mark gives the line the cursor has reached its time.
+    int from = 0;
+    for (int mark = text.indexOf(lineStartMark); mark >= 0;
+         mark = text.indexOf(lineStartMark, from)) {
+        if (mark > from)
+            cursor.insertText(QString::fromLatin1(text.constData() + from, mark - from));
+        if (!m_lineTimes.empty()) {
+            cursor.block().setUserState(m_lineTimes.front());
+            m_lineTimes.pop_front();
+            m_stamped = true;
+        }
+        from = mark + 1;
+    }
+    if (from < text.size())
+        cursor.insertText(QString::fromLatin1(text.constData() + from, text.size() - from));
+}
+
+// The byte rules of displayEdit(), one byte at a time, with a line's time in front of it: each
+// line that begins while timestamps are on gets a mark and the time its first byte came, and a
+// backspace erases the line's newest byte, or the line break before a line not yet begun, but
+// never the time of a line that has.
+void OstraView::holdStamped(const QByteArray &data, int arrival)
+{
+    for (const char byte : data) {
+        switch (byte) {
+        case '\0':
+        case '\r':
+            break;
+        case '\b':
+            if (m_held.text.isEmpty())
+                ++m_held.erase;
+            else if (!m_held.text.endsWith(lineStartMark))
+                m_held.text.chop(1);
+            break;
+        default:
+            if (m_timestamps && lastLineEnded()) {
+                m_held.text.append(lineStartMark);
+                m_lineTimes.push_back(arrival);
+            }
+            m_held.text.append(byte);
+            break;
+        }
+    }
+}
+
+bool OstraView::lastLineEnded() const
+{
+    if (!m_held.text.isEmpty())
+        return m_held.text.endsWith('\n');
+    // A line that has begun keeps the time of its first character, even when backspaces have
+    // erased everything after it.
+    const QTextBlock last = document()->lastBlock();
+    return m_held.erase == 0 && last.length() <= 1 && last.userState() < 0;
+}
+
+void OstraView::setTimestamps(bool on)
+{
+    m_timestamps = on;
+    updateStampMargin();
+}
+
+std::unique_ptr<QTextDocument> OstraView::stampedCopy()
+{
+    showAllReceived();
+    if (!m_stamped)
+        return nullptr;
+    std::unique_ptr<QTextDocument> copy(document()->clone());
+    QTextFrameFormat frame = copy->rootFrame()->frameFormat();
+    frame.setLeftMargin(0);
+    copy->rootFrame()->setFrameFormat(frame);
+    // From the last line up, so that the positions of the lines above stay where they were.
+    for (QTextBlock block = copy->lastBlock(); block.isValid(); block = block.previous()) {
+        if (block.userState() >= 0)
+            QTextCursor(block).insertText(QString::fromLatin1(timestampPrefix(block.userState())));
+    }
+    return copy;
+}
+
+void OstraView::updateStampMargin()
+{
+    // The times are drawn in a margin of their own, so that they take no part in what the
+    // device's text does: backspaces, the line-length rule, the wrapping of long lines.
+    const qreal width
+        = m_timestamps || m_stamped
+              ? std::ceil(QFontMetricsF(document()->defaultFont())
+                              .horizontalAdvance(QString(timestampLength, QLatin1Char('0'))))
+              : 0;
+    QTextFrameFormat frame = document()->rootFrame()->frameFormat();
+    if (frame.leftMargin() == width)
+        return;
+    frame.setLeftMargin(width);
+    document()->rootFrame()->setFrameFormat(frame);
+}
+
+void OstraView::paintStamps(const QRect &area)
+{
+    QPainter painter(viewport());
+    painter.setFont(document()->defaultFont());
+    painter.setPen(m_fontColor);
+    const QPointF scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const qreal left = document()->documentMargin();
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    for (QTextBlock block = cursorForPosition(area.topLeft()).block(); block.isValid();
+         block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block).translated(-scrolled);
+        if (box.top() > area.bottom())
+            break;
+        if (block.userState() < 0 || !block.layout() || block.layout()->lineCount() == 0)
+            continue;
+        const QTextLine firstLine = block.layout()->lineAt(0);
+        painter.drawText(
+            QPointF(left - scrolled.x(), box.top() + firstLine.y() + firstLine.ascent()),
+            QString::fromLatin1(timestampPrefix(block.userState())));
+    }
+}
+
 void OstraView::showAllReceived()
 {
     insertHeld(std::numeric_limits<int>::max());
@@ -141,13 +299,15 @@ void OstraView::showAllReceived()
 
 QString OstraView::toPlainText()
 {
-    showAllReceived();
+    if (const auto copy = stampedCopy())
+        return copy->toPlainText();
     return QTextEdit::toPlainText();
 }
 
 QString OstraView::toHtml()
 {
-    showAllReceived();
+    if (const auto copy = stampedCopy())
+        return copy->toHtml();
     return QTextEdit::toHtml();
 }
 
@@ -155,7 +315,10 @@ void OstraView::clear()
 {
     m_showTimer.stop();
     m_held = DisplayEdit();
+    m_lineTimes.clear();
+    m_stamped = false;
     QTextEdit::clear();
+    updateStampMargin();
 }
 
 void OstraView::setViewFont(const QFont &font)
@@ -257,8 +420,10 @@ void OstraView::changeEvent(QEvent *event)
 {
     QTextEdit::changeEvent(event);
     // The base class hands the widget's new font to the document.
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         useShapeFreeFont();
+        updateStampMargin();
+    }
 }
 
 void OstraView::followEnd()
@@ -309,5 +474,8 @@ bool OstraView::viewportEvent(QEvent *event)
         painter.fillRect(static_cast<QPaintEvent *>(event)->rect(),
                          m_backColor.isValid() ? m_backColor : QColor(Qt::black));
     }
-    return QTextEdit::viewportEvent(event);
+    const bool handled = QTextEdit::viewportEvent(event);
+    if (event->type() == QEvent::Paint && m_stamped)
+        paintStamps(static_cast<QPaintEvent *>(event)->rect());
+    return handled;
 }

@@ -6,8 +6,13 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QTextEdit>
+#include <QTime>
 #include <QTimer>
 
+#include <deque>
+#include <memory>
+
+class QTextDocument;
 class RepaintPacer;
 
 // The terminal screen: shows what the device sends, and reports every key press and paste as
@@ -24,14 +29,23 @@ public:
     // last insertion are held back and inserted together, which no one can see on screen; the
     // view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
+    // The same, for bytes that came at arrival, the time a line they begin is stamped with.
+    void displayBytes(const QByteArray &data, const QTime &arrival);
     // Inserts at once what displayBytes() holds back.
     void showAllReceived();
 
     // These hide QTextEdit's own so that what is held back is part of the text they see, or is
-    // dropped with the rest.
+    // dropped with the rest, and each line's time is in front of it.
     QString toPlainText();
     QString toHtml();
     void clear();
+
+    // Starts each line that begins from now on with the local time its first character came;
+    // lines already shown keep what they have.
+    void setTimestamps(bool on);
+    // What the view shows, times included, as a document of its own; null when no line has a
+    // time, so that the view's own document is what it shows.
+    std::unique_ptr<QTextDocument> stampedCopy();
 
     void setViewFont(const QFont &font);
     void setFontColor(const QColor &color);
@@ -65,12 +79,24 @@ private:
     void useShapeFreeFont();
     void applyStyleSheet();
     bool viewportEvent(QEvent *event) override;
+    void holdStamped(const QByteArray &data, int arrival);
+    // Whether the next received byte starts a line of its own.
+    bool lastLineEnded() const;
+    void insertMarked(QTextCursor &cursor, const QByteArray &text);
+    void updateStampMargin();
+    void paintStamps(const QRect &area);
 
     RepaintPacer *m_pacer = nullptr;
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
     bool m_followsEnd = true;
+    bool m_timestamps = false;
+    // The times of the lines marked in m_held.text, in order, in milliseconds since midnight. A
+    // line's time, once shown, is its block's user state.
+    std::deque<int> m_lineTimes;
+    // Some line shows a time; the margin the times are drawn in stays until the view is cleared.
+    bool m_stamped = false;
 
     QFont m_viewFont;
     QColor m_fontColor;

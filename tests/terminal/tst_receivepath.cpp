@@ -48,6 +48,7 @@ private slots:
     void endlessLineKeepsItsNewestCharacters();
     void selectionSurvivesIncomingData();
     void logFileKeepsEverythingTheDeviceSays();
+    void timestampsBeginEachLine();
 
 private:
     void setHexMode(bool on);
@@ -366,6 +367,63 @@ void TestReceivePath::logFileKeepsEverythingTheDeviceSays()
     sendAndWait("still here");
     QCOMPARE(m_hex->data().right(10), QByteArray("still here"));
     QCOMPARE(logged().size(), held + 100);
+}
+
+// With Timestamps on, each line begins with the time its first character came. The time is the
+// terminal's: backspaces never erase it, the line-length rule counts only what the device sent,
+// and a line still growing keeps the time it began with. A capture keeps the times, the hex view
+// stays raw, and switching off changes only the lines that come next.
+void TestReceivePath::timestampsBeginEachLine()
+{
+    QTemporaryDir folder;
+    const QString logPath = folder.filePath(QStringLiteral("device.log"));
+    m_window->setLogFileNamePrompt([logPath](QWidget *) { return logPath; });
+    m_window->findChild<QAction *>("actionLog_to_File")->trigger();
+    auto timestamps = m_window->findChild<QAction *>("actionTimestamps");
+    timestamps->trigger();
+    QVERIFY(timestamps->isChecked());
+    sendAndWait("one\r\ntw");
+    QTest::qWait(20);
+    // Three backspaces erase "two", the others meet the line's time and erase nothing.
+    sendAndWait("o\b\b\b\b\b\bx\n");
+    QTest::qWait(20);
+    sendAndWait(QByteArray(9000, 'a') + "\n");
+
+    const QRegularExpression stamped(QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}) (.*)$"));
+    QStringList lines = m_view->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.takeLast(), QString());
+    QStringList times;
+    QStringList texts;
+    for (const QString &line : qAsConst(lines)) {
+        const QRegularExpressionMatch match = stamped.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line.left(40)));
+        times << match.captured(1);
+        texts << match.captured(2);
+    }
+    QCOMPARE(texts, QStringList({"one", "x", QString(TerminalConstants::maximumLineLength, 'a')}));
+    QCOMPARE(times.at(1), times.at(0));
+    QVERIFY(times.at(2) != times.at(0));
+    QVERIFY(m_hex->data().startsWith("one\r\ntwo\b\b"));
+
+    // The log's lines carry the same times; its bytes are still the device's, all of them.
+    QFile log(logPath);
+    QTRY_VERIFY(log.size() > 9000);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readLine(), times.at(0).toLatin1() + " one\r\n");
+    QCOMPARE(log.readLine(), times.at(0).toLatin1() + " two\b\b\b\b\b\bx\n");
+
+    const QString path = folder.filePath(QStringLiteral("capture.log"));
+    m_window->setCaptureFileNamePrompt([path](QWidget *) { return path; });
+    QVERIFY(QMetaObject::invokeMethod(m_window, "saveCapture"));
+    QFile capture(path);
+    QVERIFY(capture.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLatin1(capture.readAll()), m_view->toPlainText());
+
+    timestamps->trigger();
+    sendAndWait("late\n");
+    QVERIFY(m_view->toPlainText().endsWith("a\nlate\n"));
+    QVERIFY(m_view->toPlainText().startsWith(times.at(0) + " one\n"));
 }
 
 QTEST_MAIN(TestReceivePath)
