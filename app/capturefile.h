@@ -3,6 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+class QTextDocument;
+
+// What a capture of document holds: its HTML export, declaring the Latin-1 it is written in, or
+// its plain text with every character as received.
+QString captureText(const QTextDocument &document, bool html);
+
 // Writes bytes as the capture file fileName. Returns an empty string once every byte is
 // written, or else what to tell the user: "Can't Open File (name: cause)" or "Can't Write File
 // (name: cause)".
