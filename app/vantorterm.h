@@ -14,18 +14,22 @@
 // openFailed() and deviceGone() put the reason in the status bar and the waiting screen,
 // disconnected() takes the views down.
 // Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> DeviceLink hands
-// them over as one batch by bytesReceived() -> OstraView::displayBytes() (filtered, inserted at
-// most once per frame, lines cut to their newest 8,192 characters, the newest 400 lines) and
-// HexView::appendReceived() (every byte).
+// them over as one batch with its arrival time by bytesReceived() -> OstraView::displayBytes()
+// (filtered, inserted at most once per frame, lines cut to their newest 8,192 characters, the
+// newest 400 lines, each line's time in a margin while Timestamps is on),
+// HexView::appendReceived() (every byte) and, while Log to File is on, DeviceLog::write() (every
+// byte, with a marker line at each connect and disconnect).
 // Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath -> the link's
 // PacedSender, which writes a key's Latin-1 text at once, or a paste / F1-F12 binding one byte at
 // a time from the event loop, waiting after each at most the write delay; keys typed meanwhile
 // queue behind it, and a long send shows its progress with a Stop button.
 // Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table;
-// Apply and OK hand its values back to the TransmitPath.
+// Apply and OK hand its values back to the TransmitPath. Send File hands a file to the link's
+// PacedSender, which reads it a piece at a time as it goes out.
 // Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) runs once: it stops the link
-// (tick, send, port), stores the settings (saying so if the store cannot be written) and closes
-// a visible dialog; the last window closing ends the event loop.
+// (tick, send, port; the log gets its last marker), stores the settings (saying so if the store
+// cannot be written), closes a visible dialog and the log; the last window closing ends the
+// event loop.
 
 #include "fkeys/functionkey.h"
 
