@@ -36,7 +36,7 @@ QString DeviceLog::open(const QString &fileName)
     // before anything is opened.
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile())
-        return tr("%1 is not a regular file").arg(fileName);
+        return tr("not a regular file");
     m_file.setFileName(fileName);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return m_file.errorString();

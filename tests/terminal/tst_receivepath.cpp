@@ -300,8 +300,19 @@ void TestReceivePath::logFileKeepsEverythingTheDeviceSays()
         earlier.write("earlier\n");
     }
     const QString port = m_device->portName();
-    m_window->setLogFileNamePrompt([path](QWidget *) { return path; });
+    QString chosen = folder.path();
+    m_window->setLogFileNamePrompt([&chosen](QWidget *) { return chosen; });
     auto logAction = m_window->findChild<QAction *>("actionLog_to_File");
+    // A folder is no log: said so, and logging stays off.
+    QString refused;
+    whenDialogOpens<QMessageBox>([&refused](QMessageBox *box) {
+        refused = box->text();
+        box->accept();
+    });
+    logAction->trigger();
+    QCOMPARE(refused, "Can't log to " + chosen + ": not a regular file");
+    QVERIFY(!logAction->isChecked());
+    chosen = path;
     logAction->trigger();
     QVERIFY(logAction->isChecked());
     QVERIFY(m_window->findChild<QLabel *>("logStatus")->isVisible());
