@@ -53,7 +53,7 @@ QChar HexLayout::displayChar(uchar byte)
     return byte >= 0x20 && byte < 0x7f ? QChar(QLatin1Char(char(byte))) : QLatin1Char('.');
 }
 
-QString HexLayout::rowText(const char *data, qint64 row) const
+QString HexLayout::rowText(const char *rowBytes, qint64 row) const
 {
     QString text(cellsPerRow(), QLatin1Char(' '));
     QChar *cells = text.data();
@@ -62,10 +62,9 @@ QString HexLayout::rowText(const char *data, qint64 row) const
         cells[digit] = QLatin1Char(hexDigits[offset & 0xf]);
         offset >>= 4;
     }
-    const qint64 first = indexOf(row, 0);
-    const int count = int(qBound(qint64(0), m_size - first, qint64(bytesPerRow)));
+    const int count = int(qBound(qint64(0), m_size - indexOf(row, 0), qint64(bytesPerRow)));
     for (int column = 0; column < count; ++column) {
-        const uchar byte = uchar(data[first + column]);
+        const uchar byte = uchar(rowBytes[column]);
         const int cell = hexCell(column);
         cells[cell] = QLatin1Char(hexDigits[byte >> 4]);
         cells[cell + 1] = QLatin1Char(hexDigits[byte & 0xf]);

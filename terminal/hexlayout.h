@@ -42,8 +42,9 @@ public:
     static QChar displayChar(uchar byte);
 
     // One row exactly as painted, cellsPerRow() cells; bytes past the end leave their cells
-    // blank. data points at the first byte held.
-    QString rowText(const char *data, qint64 row) const;
+    // blank. rowBytes points at the row's first byte: where the bytes are held is not the
+    // layout's business, only that a row's bytes lie together.
+    QString rowText(const char *rowBytes, qint64 row) const;
 
 private:
     qint64 m_firstOffset;

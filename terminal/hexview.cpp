@@ -93,7 +93,7 @@ QByteArray HexView::selectedBytes() const
 {
     if (!hasSelection())
         return QByteArray();
-    return m_data.bytes().mid(int(selectionStart() - m_data.firstOffset()), int(selectionSize()));
+    return m_data.mid(selectionStart() - m_data.firstOffset(), selectionSize());
 }
 
 void HexView::copy()
@@ -185,7 +185,7 @@ void HexView::paintEvent(QPaintEvent *event)
         selectedLast = qMax(m_selectionAnchor, m_selectionEnd) - m_data.firstOffset();
     }
     for (qint64 row = qMax<qint64>(0, firstRow + top); row < endRow; ++row) {
-        const QString text = layout.rowText(m_data.bytes().constData(), row);
+        const QString text = layout.rowText(m_data.row(row), row);
         const int rowTop = margin + int(row - firstRow) * m_lineHeight;
         const int baseline = rowTop + m_ascent;
         const auto drawRow = [&] {

@@ -155,7 +155,7 @@ void TestHexLayout::rowText()
     QFETCH(qint64, row);
     QFETCH(QString, expected);
     const HexLayout layout(firstOffset, data.size());
-    const QString text = layout.rowText(data.constData(), row);
+    const QString text = layout.rowText(data.constData() + HexLayout::indexOf(row, 0), row);
     QCOMPARE(text, expected);
     QCOMPARE(text.size(), layout.cellsPerRow());
 }
