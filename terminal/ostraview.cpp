@@ -263,11 +263,18 @@ void OstraView::changeEvent(QEvent *event)
 
 void OstraView::followEnd()
 {
-    if (textCursor().hasSelection()) {
+    QScrollBar *bar = verticalScrollBar();
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
         // The user's selection stays where it is, and the newest text stays in sight.
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        bar->setValue(bar->maximum());
         return;
     }
+    // Most batches find the view at its end already; setting the cursor again would repaint it
+    // for every batch, hundreds of times a second while a device streams.
+    if (cursor.atEnd() && bar->value() == bar->maximum()
+        && viewport()->rect().contains(cursorRect()))
+        return;
     moveToEnd();
     ensureCursorVisible();
 }
