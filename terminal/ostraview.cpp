@@ -29,6 +29,12 @@ using namespace TerminalConstants;
 
 // Held-back batches are inserted at most this often: no more often than the view is drawn.
 const int interval = RepaintPacer::defaultIntervalMs;
+// While text arrives faster than anyone reads it (a frame brought busyFrameCharacters or more,
+// more than a screenful), a frame lasts longer: of the lines that come in it only the newest
+// 400 are laid out, so the longer the frame, the more lines are never laid out at all. Bounded
+// so that the newest line still shows within 50 ms of its arrival, half of that on average.
+const int busyInterval = 50;
+const int busyFrameCharacters = 4096;
 // The most characters one insertion lays out: about 10 ms even for text that is costly to lay
 // out, such as random bytes, and more than 400 ordinary lines.
 const int maximumInsertion = 32768;
@@ -58,6 +64,7 @@ OstraView::OstraView(QWidget *parent)
     useShapeFreeFont();
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    m_frameMs = interval;
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, [this] { insertHeld(maximumInsertion); });
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
@@ -84,11 +91,11 @@ void OstraView::displayBytes(const QByteArray &data)
     m_held.text += edit.text;
 
     if (!m_showTimer.isActive()) {
-        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
-        if (since >= interval)
+        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : m_frameMs;
+        if (since >= m_frameMs)
             insertHeld(maximumInsertion);
         else
-            m_showTimer.start(int(interval - since));
+            m_showTimer.start(int(m_frameMs - since));
     }
     followEnd();
 }
@@ -99,6 +106,7 @@ void OstraView::insertHeld(int most)
     if (m_held.erase == 0 && m_held.text.isEmpty())
         return;
     const DisplayEdit edit = std::exchange(m_held, DisplayEdit());
+    m_frameMs = edit.text.size() >= busyFrameCharacters ? busyInterval : interval;
     m_pacer->contentChanging();
     // A cursor of its own, so that a selection the user made stays; one edit block, so that the
     // last line is laid out once however many parts of it change.
@@ -127,7 +135,7 @@ void OstraView::insertHeld(int most)
     cursor.endEditBlock();
     if (limited.text.size() > most) {
         m_held.text.prepend(limited.text.mid(most));
-        m_showTimer.start(interval);
+        m_showTimer.start(m_frameMs);
     }
     followEnd();
     // Counted from the end, so that reading, painting and keys get their turn in between.

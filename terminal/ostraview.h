@@ -70,6 +70,8 @@ private:
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
+    // How long held batches wait after an insertion: longer while text streams in.
+    int m_frameMs = 0;
     bool m_followsEnd = true;
 
     QFont m_viewFont;
