@@ -76,6 +76,15 @@ OstraView::OstraView(QWidget *parent)
         if (m_followsEnd)
             bar->setValue(maximum);
     });
+    // Whatever may take the newest text out of sight makes the next batch look again.
+    const auto look = [this] {
+        m_endInSight = false;
+    };
+    connect(this, &QTextEdit::cursorPositionChanged, this, look);
+    for (QScrollBar *scrollBar : {bar, horizontalScrollBar()}) {
+        connect(scrollBar, &QScrollBar::valueChanged, this, look);
+        connect(scrollBar, &QScrollBar::rangeChanged, this, look);
+    }
 }
 
 OstraView::~OstraView() = default;
@@ -97,7 +106,8 @@ void OstraView::displayBytes(const QByteArray &data)
         else
             m_showTimer.start(int(m_frameMs - since));
     }
-    followEnd();
+    if (!m_endInSight)
+        followEnd();
 }
 
 void OstraView::insertHeld(int most)
@@ -161,6 +171,7 @@ QString OstraView::toHtml()
 
 void OstraView::clear()
 {
+    m_endInSight = false;
     m_showTimer.stop();
     m_held = DisplayEdit();
     QTextEdit::clear();
@@ -276,15 +287,13 @@ void OstraView::followEnd()
     if (cursor.hasSelection()) {
         // The user's selection stays where it is, and the newest text stays in sight.
         bar->setValue(bar->maximum());
-        return;
+    } else if (!cursor.atEnd() || bar->value() != bar->maximum()
+               || !viewport()->rect().contains(cursorRect())) {
+        // Setting the cursor again when it is there already would repaint it.
+        moveToEnd();
+        ensureCursorVisible();
     }
-    // Most batches find the view at its end already; setting the cursor again would repaint it
-    // for every batch, hundreds of times a second while a device streams.
-    if (cursor.atEnd() && bar->value() == bar->maximum()
-        && viewport()->rect().contains(cursorRect()))
-        return;
-    moveToEnd();
-    ensureCursorVisible();
+    m_endInSight = true;
 }
 
 void OstraView::useShapeFreeFont()

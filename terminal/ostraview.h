@@ -73,6 +73,10 @@ private:
     // How long held batches wait after an insertion: longer while text streams in.
     int m_frameMs = 0;
     bool m_followsEnd = true;
+    // Set where followEnd() left the view at the end; until the cursor or a scroll bar moves,
+    // batches that are held back need not look again. They come every millisecond while a
+    // device streams.
+    bool m_endInSight = false;
 
     QFont m_viewFont;
     QColor m_fontColor;
