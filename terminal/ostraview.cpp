@@ -28,13 +28,10 @@ namespace {
 using namespace TerminalConstants;
 
 // Held-back batches are inserted at most this often: no more often than the view is drawn.
+// While text streams in, a frame lasts longer: of the lines that come in it only the newest 400
+// are laid out, so the longer the frame, the more lines are never laid out at all.
 const int interval = RepaintPacer::defaultIntervalMs;
-// While text arrives faster than anyone reads it (a frame brought busyFrameCharacters or more,
-// more than a screenful), a frame lasts longer: of the lines that come in it only the newest
-// 400 are laid out, so the longer the frame, the more lines are never laid out at all. Bounded
-// so that the newest line still shows within 50 ms of its arrival, half of that on average.
-const int busyInterval = 50;
-const int busyFrameCharacters = 4096;
+const int busyInterval = RepaintPacer::busyIntervalMs;
 // The most characters one insertion lays out: about 10 ms even for text that is costly to lay
 // out, such as random bytes, and more than 400 ordinary lines.
 const int maximumInsertion = 32768;
@@ -116,7 +113,7 @@ void OstraView::insertHeld(int most)
     if (m_held.erase == 0 && m_held.text.isEmpty())
         return;
     const DisplayEdit edit = std::exchange(m_held, DisplayEdit());
-    m_frameMs = edit.text.size() >= busyFrameCharacters ? busyInterval : interval;
+    m_frameMs = edit.text.size() >= RepaintPacer::busyFrameBytes ? busyInterval : interval;
     m_pacer->contentChanging();
     // A cursor of its own, so that a selection the user made stays; one edit block, so that the
     // last line is laid out once however many parts of it change.
