@@ -137,8 +137,23 @@ void OstraView::insertHeld(int most)
     // Much text at once (long lines of many kinds of character) is inserted in parts, one per
     // interval, so that reading, painting and keys get their turn in between; the rest waits
     // with the batches that come meanwhile, which may push it out of the newest lines unshown.
-    if (!limited.text.isEmpty())
-        cursor.insertText(QString::fromLatin1(limited.text.left(most)));
+    QByteArray inserted = limited.text.left(most);
+    // The oldest lines that the new ones push out go first, so that the document never holds
+    // them beside the new ones (which the block limit would lay out again, then trim one by
+    // one). When every line shown goes, so does the text that would have continued the last.
+    const int blocks = document()->blockCount();
+    const int excess = blocks + int(inserted.count('\n')) - maximumLines;
+    if (excess > 0) {
+        const QTextBlock first = document()->findBlockByNumber(excess);
+        QTextCursor oldest(document());
+        oldest.setPosition(first.isValid() ? first.position() : cursor.position(),
+                           QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+        for (int gone = blocks; gone <= excess; ++gone)
+            inserted.remove(0, inserted.indexOf('\n') + 1);
+    }
+    if (!inserted.isEmpty())
+        cursor.insertText(QString::fromLatin1(inserted));
     cursor.endEditBlock();
     if (limited.text.size() > most) {
         m_held.text.prepend(limited.text.mid(most));
