@@ -20,9 +20,10 @@ public:
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
-    // Shows a batch of received bytes. Batches that arrive within one repaint interval of the
-    // last insertion are held back and inserted together, which no one can see on screen; the
-    // view scrolls to the end at once all the same.
+    // Shows a batch of received bytes. Batches that arrive within one frame of the last
+    // insertion are held back and inserted together, which no one can see on screen: a frame is
+    // the repaint interval (16 ms), or RepaintPacer::busyIntervalMs while text streams in faster
+    // than anyone reads it. The view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
     // Inserts at once what displayBytes() holds back.
     void showAllReceived();
@@ -59,6 +60,12 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Inserts what m_held gathered, at most most characters of it (the rest waits for the next
+    // frame), in one edit: the held backspaces erase shown text, then of the held text only
+    // what can still be among the newest 400 lines, each cut to its newest 8,192 characters,
+    // is kept (displayfilter.h); the oldest lines that it pushes out are removed, and it is
+    // inserted. Anything added to each received line (a prefix, say) belongs where the held
+    // text is cut, before the lines are counted.
     void insertHeld(int most);
     void moveToEnd();
     void followEnd();
@@ -67,6 +74,8 @@ private:
     bool viewportEvent(QEvent *event) override;
 
     RepaintPacer *m_pacer = nullptr;
+    // Received since the last insertion, filtered: backspaces that reach the shown text, then
+    // the text that follows.
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
