@@ -534,8 +534,9 @@ int runHexHeld()
         }
         const double batchWallMs = double(wall.nsecsElapsed()) / 1e6 / rounds;
 
-        // Until the view's paced repaint has gone out, a repaint() would draw nothing.
-        settle(50);
+        // Until the view's paced repaint has gone out, a repaint() would draw nothing; while
+        // bytes stream in it is paced at RepaintPacer::busyIntervalMs.
+        settle(150);
         QElapsedTimer paint;
         paint.start();
         for (int round = 0; round < rounds; ++round)
@@ -571,8 +572,9 @@ int runOne(const QString &argument)
     for (Scenario scenario : scenarios()) {
         if (scenario.name != name)
             continue;
-        if (scenario.desktopLogging)
-            QLoggingCategory::setFilterRules(QLatin1String(desktopLoggingRules));
+        // Set for each scenario, so that one named after a desktop one logs again.
+        QLoggingCategory::setFilterRules(
+            scenario.desktopLogging ? QLatin1String(desktopLoggingRules) : QLatin1String());
         if (amount > 0 && (scenario.timed || scenario.keys || scenario.paced))
             scenario.timeLimitMs = int(amount * 1000);
         else if (amount > 0)
