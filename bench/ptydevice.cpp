@@ -1,6 +1,7 @@
 #include "ptydevice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <poll.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@ void PtyDevice::start(const QByteArray &pattern, qint64 total, int chunk, int in
     m_stop = false;
     m_finished = false;
     m_sent = 0;
+    m_marks.clear();
+    m_marks.reserve(size_t(m_markCapacity));
     m_thread = std::thread(&PtyDevice::run, this, pattern, total, chunk, intervalUs);
 }
 
@@ -77,6 +80,11 @@ void PtyDevice::run(QByteArray pattern, qint64 total, int chunk, int intervalUs)
         }
         sent += done;
         m_sent = sent;
+        if (int(m_marks.size()) < m_markCapacity) {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            m_marks.push_back(
+                {sent, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()});
+        }
     }
     m_cpuSeconds = threadCpuSeconds() - cpuStart;
     m_finished = true;

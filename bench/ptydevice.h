@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 // A device at the far end of a pseudo-terminal that transmits from a thread of its own, so that
 // the terminal under measurement has its GUI thread to itself and receives the bytes in whatever
@@ -22,11 +23,22 @@ public:
     bool isValid() const { return m_pty.master() >= 0; }
     QString portName() const { return m_pty.portName(); }
 
+    // When each write went out (steady clock, ns) and how many bytes had gone out by its end.
+    struct WriteMark
+    {
+        qint64 sent;
+        qint64 timeNs;
+    };
+
     // Sends total bytes, cycling through pattern, in writes of up to chunk bytes; with
     // intervalUs > 0 one chunk per interval, otherwise as fast as the terminal takes them.
     void start(const QByteArray &pattern, qint64 total, int chunk, int intervalUs = 0);
     // Stops sending (at once if the terminal has stopped reading) and waits for the thread.
     void stop();
+    // Keeps the time of up to capacity writes of the next start(); writeMarks() reads them once
+    // the device has stopped.
+    void keepWriteMarks(int capacity) { m_markCapacity = capacity; }
+    const std::vector<WriteMark> &writeMarks() const { return m_marks; }
 
     // Waits up to timeoutMs for byte to arrive from the terminal; bytes before it are skipped.
     // Safe to call from a thread other than the sending one.
@@ -46,4 +58,6 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<qint64> m_sent{0};
     std::atomic<double> m_cpuSeconds{0};
+    int m_markCapacity = 0;
+    std::vector<WriteMark> m_marks;
 };

@@ -7,6 +7,7 @@
 // names as arguments (see usage()) those run in this process and the debug lines go to standard
 // error.
 
+#include "pacedstream.h"
 #include "ptydevice.h"
 
 #include "devsim/connectedwindow.h"
@@ -18,10 +19,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -58,7 +62,16 @@ struct Scenario
     bool timed = false;
     // Types a key every 500 ms while the device streams, and reports how late it reaches it.
     bool keys = false;
+    // The device at its own rate (PacedStream) for timeLimitMs: reports the share of a core the
+    // terminal used, the frames it drew and how long the screen trailed what arrived.
+    bool paced = false;
+    bool lineFeeds = true;
+    // The debug lines off as the desktop entry starts the program, instead of on as by default.
+    bool desktopLogging = false;
 };
+
+// What packaging/tarquel-terminal.desktop sets in QT_LOGGING_RULES.
+const char desktopLoggingRules[] = "tarquel.receive.debug=false\ntarquel.transmit.debug=false";
 
 const int keyIntervalMs = 500;
 
@@ -118,7 +131,22 @@ QList<Scenario> scenarios()
 {
     const qint64 endless = qint64(1) << 40;
     // USB full speed: about 1.2 MB/s, here 1200 bytes every millisecond.
-    const int fullSpeedChunk = 1200;
+    const int fullSpeedChunk = PacedStream::chunk;
+    const auto paced = [endless](const QString &name, const QString &description, bool lineFeeds,
+                                 bool hexMode, bool desktopLogging) {
+        Scenario scenario{name,
+                          description,
+                          [lineFeeds] { return PacedStream::text(lineFeeds); },
+                          endless,
+                          PacedStream::chunk,
+                          PacedStream::intervalUs,
+                          hexMode,
+                          20000};
+        scenario.paced = true;
+        scenario.lineFeeds = lineFeeds;
+        scenario.desktopLogging = desktopLogging;
+        return scenario;
+    };
     return {
         {"a-hexoff", "20 MB of 70-character lines, hex mode off", textLines, 20 * megabyte, 4096, 0,
          false, 120000},
@@ -140,6 +168,16 @@ QList<Scenario> scenarios()
          endless, fullSpeedChunk, 1000, true, 30000, false, true},
         {"k-nolf", "keys while base64 without line feed streams at 1.2 MB/s, hex mode on",
          base64Text, endless, fullSpeedChunk, 1000, true, 30000, false, true},
+        paced("p-lines", "lines at 1.2 MB/s in 1 ms frames, hex off, desktop logging", true, false,
+              true),
+        paced("p-hex", "lines at 1.2 MB/s in 1 ms frames, hex shown, desktop logging", true, true,
+              true),
+        paced("p-nolf", "no line feed at 1.2 MB/s in 1 ms frames, hex off, desktop logging", false,
+              false, true),
+        paced("p-lines-log", "lines at 1.2 MB/s in 1 ms frames, hex off, debug lines on", true,
+              false, false),
+        paced("p-hex-log", "lines at 1.2 MB/s in 1 ms frames, hex shown, debug lines on", true,
+              true, false),
     };
 }
 
@@ -194,6 +232,80 @@ void countBatches(QtMsgType, const QMessageLogContext &, const QString &message)
         ++batchCount;
     const QByteArray text = message.toLocal8Bit() + '\n';
     std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+}
+
+// Records each paint of the text view, when it began and how many bytes of the paced stream its
+// newest text shows, and counts the hex view's paints.
+class PaintRecorder : public QObject
+{
+public:
+    struct Paint
+    {
+        qint64 timeNs;
+        qint64 shown;
+    };
+
+    PaintRecorder(OstraView *text, HexView *hex, const PtyDevice &device, bool lineFeeds)
+        : m_text(text)
+        , m_hex(hex)
+        , m_device(device)
+        , m_lineFeeds(lineFeeds)
+    {
+        paints.reserve(100000);
+        text->viewport()->installEventFilter(this);
+        hex->viewport()->installEventFilter(this);
+    }
+    ~PaintRecorder() override
+    {
+        m_text->viewport()->removeEventFilter(this);
+        m_hex->viewport()->removeEventFilter(this);
+    }
+
+    std::vector<Paint> paints;
+    int hexPaints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        if (watched == m_hex->viewport()) {
+            ++hexPaints;
+            return false;
+        }
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        const QTextBlock last = m_text->document()->lastBlock();
+        const QTextBlock previous = last.previous();
+        const qint64 shown
+            = PacedStream::bytesShown(previous.isValid() ? previous.text() : QString(), last.text(),
+                                      m_lineFeeds, m_device.sent());
+        paints.push_back(
+            {std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), shown});
+        return false;
+    }
+
+private:
+    OstraView *m_text;
+    HexView *m_hex;
+    const PtyDevice &m_device;
+    bool m_lineFeeds;
+};
+
+// For each write of the device, how long until a paint of the text view showed its bytes; writes
+// that no paint showed before the end are left out.
+std::vector<double> screenLagMs(const std::vector<PtyDevice::WriteMark> &writes,
+                                const std::vector<PaintRecorder::Paint> &paints)
+{
+    std::vector<double> lags;
+    size_t paint = 0;
+    for (const PtyDevice::WriteMark &write : writes) {
+        while (paint < paints.size() && paints[paint].shown < write.sent)
+            ++paint;
+        if (paint == paints.size())
+            break;
+        lags.push_back(double(qMax<qint64>(0, paints[paint].timeNs - write.timeNs)) / 1e6);
+    }
+    return lags;
 }
 
 // Runs the event loop for ms milliseconds.
@@ -302,12 +414,21 @@ int runStream(const Scenario &scenario)
         });
     }
 
+    std::unique_ptr<PaintRecorder> recorder;
+    if (scenario.paced) {
+        device.keepWriteMarks(scenario.timeLimitMs + 1000);
+        recorder = std::make_unique<PaintRecorder>(terminal.text, terminal.hex, device,
+                                                   scenario.lineFeeds);
+    }
+
+    // Made before the clock starts, so that making it is not taken for a stall.
+    const QByteArray pattern = scenario.pattern();
     batchCount = 0;
     const double cpuStart = processCpuSeconds();
     wall.start();
     lastTickCpu = threadCpuSeconds();
     tick.start(10);
-    device.start(scenario.pattern(), scenario.total, scenario.chunk, scenario.intervalUs);
+    device.start(pattern, scenario.total, scenario.chunk, scenario.intervalUs);
     loop.exec();
     const double seconds = double(wall.nsecsElapsed()) / 1e9;
     tick.stop();
@@ -316,6 +437,20 @@ int runStream(const Scenario &scenario)
         typist.join();
     device.stop();
     const double cpu = processCpuSeconds() - cpuStart - device.cpuSeconds();
+
+    if (scenario.paced) {
+        const std::vector<double> lags = screenLagMs(device.writeMarks(), recorder->paints);
+        const double worst = lags.empty() ? 0 : *std::max_element(lags.begin(), lags.end());
+        std::printf(
+            "%-11s %-64s %5.1f s  CPU %5.1f%% of a core (%5.2f CPU-s)  frames/s %3.0f text "
+            "%3.0f hex  screen behind arrival: median %4.1f ms, worst %5.1f ms  stall %3.0f "
+            "ms  peak RSS %4.0f MB  %6d batches logged\n",
+            qPrintable(scenario.name), qPrintable(scenario.description), seconds,
+            100 * cpu / seconds, cpu, double(recorder->paints.size()) / seconds,
+            double(recorder->hexPaints) / seconds, median(lags), worst, double(worstStallUs) / 1000,
+            peakRssMegabytes(), batchCount);
+        return 0;
+    }
 
     // A long timed run can outgrow what the hex view keeps (it then gives up its oldest rows),
     // so there what the device got rid of counts, which trails what was read by one pty buffer.
@@ -399,8 +534,9 @@ int runHexHeld()
         }
         const double batchWallMs = double(wall.nsecsElapsed()) / 1e6 / rounds;
 
-        // Until the view's paced repaint has gone out, a repaint() would draw nothing.
-        settle(50);
+        // Until the view's paced repaint has gone out, a repaint() would draw nothing; while
+        // bytes stream in it is paced at RepaintPacer::busyIntervalMs.
+        settle(150);
         QElapsedTimer paint;
         paint.start();
         for (int round = 0; round < rounds; ++round)
@@ -418,7 +554,7 @@ int runHexHeld()
 void usage()
 {
     std::fprintf(stderr, "usage: receivebench [scenario[@amount]...]\n"
-                         "  amount: megabytes to send, or seconds to run for f-* and k-*\n");
+                         "  amount: megabytes to send, or seconds to run for f-*, k-* and p-*\n");
     for (const Scenario &scenario : scenarios())
         std::fprintf(stderr, "  %-9s %s\n", qPrintable(scenario.name),
                      qPrintable(scenario.description));
@@ -436,7 +572,10 @@ int runOne(const QString &argument)
     for (Scenario scenario : scenarios()) {
         if (scenario.name != name)
             continue;
-        if (amount > 0 && (scenario.timed || scenario.keys))
+        // Set for each scenario, so that one named after a desktop one logs again.
+        QLoggingCategory::setFilterRules(
+            scenario.desktopLogging ? QLatin1String(desktopLoggingRules) : QLatin1String());
+        if (amount > 0 && (scenario.timed || scenario.keys || scenario.paced))
             scenario.timeLimitMs = int(amount * 1000);
         else if (amount > 0)
             scenario.total = qint64(amount * megabyte);
@@ -474,7 +613,11 @@ int main(int argc, char *argv[])
                 "add the rate in each sixth of the run and RSS after the first sixth and at the "
                 "end, also less the bytes the hex view holds (it keeps every byte). Key runs "
                 "(k-*) add the time from a key queued for the window to its byte on the "
-                "device's side, one key every %d ms.\n\n",
+                "device's side, one key every %d ms. Paced runs (p-*) stream 1,200 bytes a "
+                "millisecond for 20 s and give the share of a core the terminal used, the paints "
+                "a second of the text view and of the hex view, and how long each millisecond's "
+                "bytes took to show in a paint of the text view (median and worst); with the "
+                "debug lines off as the desktop entry sets them, or on as by default (-log).\n\n",
                 keyIntervalMs);
     std::fflush(stdout);
     // Each scenario in a process of its own, its debug lines thrown away.

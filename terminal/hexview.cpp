@@ -23,6 +23,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -85,6 +86,16 @@ void HexView::appendData(const QByteArray &data)
 
 void HexView::appendReceived(const QByteArray &batch)
 {
+    m_receivedSincePaint += batch.size();
+    if (!isVisible()) {
+        // Hex mode is off: the bytes are kept, and the scroll bars wait until the view shows,
+        // instead of being set for every batch.
+        const qint64 droppedBefore = m_data.firstOffset();
+        m_data.append(batch);
+        reportDrop(droppedBefore);
+        m_newestOnShow = true;
+        return;
+    }
     appendData(batch);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
@@ -160,6 +171,8 @@ bool HexView::hasSelection() const
 
 void HexView::paintEvent(QPaintEvent *event)
 {
+    m_pacer->setBusy(m_receivedSincePaint >= RepaintPacer::busyFrameBytes);
+    m_receivedSincePaint = 0;
     QPainter painter(viewport());
     painter.setFont(m_font);
     const HexLayout layout(m_data.firstOffset(), m_data.size());
@@ -230,6 +243,15 @@ void HexView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+}
+
+void HexView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    if (std::exchange(m_newestOnShow, false)) {
+        updateScrollBars();
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
 }
 
 void HexView::changeEvent(QEvent *event)

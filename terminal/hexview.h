@@ -54,6 +54,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -80,6 +81,10 @@ private:
 
     HexBuffer m_data;
     RepaintPacer *m_pacer = nullptr;
+    // Received bytes since the last paint, which tell the pacer whether data streams in.
+    qint64 m_receivedSincePaint = 0;
+    // Bytes were received while hidden: the scroll bars are set, at the newest rows, on show.
+    bool m_newestOnShow = false;
     bool m_readOnly = false;
     QFont m_font;
     // Font measures, taken again only when the font changes.

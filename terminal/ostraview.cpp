@@ -34,7 +34,10 @@ namespace {
 using namespace TerminalConstants;
 
 // Held-back batches are inserted at most this often: no more often than the view is drawn.
+// While text streams in, a frame lasts longer: of the lines that come in it only the newest 400
+// are laid out, so the longer the frame, the more lines are never laid out at all.
 const int interval = RepaintPacer::defaultIntervalMs;
+const int busyInterval = RepaintPacer::busyIntervalMs;
 // The most characters one insertion lays out: about 10 ms even for text that is costly to lay
 // out, such as random bytes, and more than 400 ordinary lines.
 const int maximumInsertion = 32768;
@@ -64,6 +67,7 @@ OstraView::OstraView(QWidget *parent)
     useShapeFreeFont();
     ensureCursorVisible();
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    m_frameMs = interval;
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, [this] { insertHeld(maximumInsertion); });
     // A terminal that shows its newest line keeps showing it when the pane shrinks (hex mode
@@ -75,6 +79,15 @@ OstraView::OstraView(QWidget *parent)
         if (m_followsEnd)
             bar->setValue(maximum);
     });
+    // Whatever may take the newest text out of sight makes the next batch look again.
+    const auto look = [this] {
+        m_endInSight = false;
+    };
+    connect(this, &QTextEdit::cursorPositionChanged, this, look);
+    for (QScrollBar *scrollBar : {bar, horizontalScrollBar()}) {
+        connect(scrollBar, &QScrollBar::valueChanged, this, look);
+        connect(scrollBar, &QScrollBar::rangeChanged, this, look);
+    }
 }
 
 OstraView::~OstraView() = default;
@@ -99,13 +112,14 @@ void OstraView::displayBytes(const QByteArray &data, const QTime &arrival)
     }
 
     if (!m_showTimer.isActive()) {
-        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : interval;
-        if (since >= interval)
+        const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : m_frameMs;
+        if (since >= m_frameMs)
             insertHeld(maximumInsertion);
         else
-            m_showTimer.start(int(interval - since));
+            m_showTimer.start(int(m_frameMs - since));
     }
-    followEnd();
+    if (!m_endInSight)
+        followEnd();
 }
 
 void OstraView::insertHeld(int most)
@@ -114,6 +128,7 @@ void OstraView::insertHeld(int most)
     if (m_held.erase == 0 && m_held.text.isEmpty())
         return;
     const DisplayEdit edit = std::exchange(m_held, DisplayEdit());
+    m_frameMs = edit.text.size() >= RepaintPacer::busyFrameBytes ? busyInterval : interval;
     m_pacer->contentChanging();
     // A cursor of its own, so that a selection the user made stays; one edit block, so that the
     // last line is laid out once however many parts of it change.
@@ -144,10 +159,8 @@ void OstraView::insertHeld(int most)
     // Lines that the 400-line limit would drop again at once are never laid out, nor are the
     // characters that the line-length limit would drop; such lines take their times with them.
     const QByteArray newest = newestLines(edit.text, maximumLines);
-    if (!m_lineTimes.empty() && newest.size() < edit.text.size()) {
-        const auto dropped = edit.text.left(edit.text.size() - newest.size()).count(lineStartMark);
-        m_lineTimes.erase(m_lineTimes.begin(), m_lineTimes.begin() + dropped);
-    }
+    if (!m_lineTimes.empty() && newest.size() < edit.text.size())
+        dropOldestLineTimes(edit.text.left(edit.text.size() - newest.size()).count(lineStartMark));
     const LineLimitEdit limited
         = limitLineLength(newest, cursor.block().length() - 1, maximumLineLength);
     if (limited.dropShown > 0) {
@@ -158,16 +171,43 @@ void OstraView::insertHeld(int most)
     // Much text at once (long lines of many kinds of character) is inserted in parts, one per
     // interval, so that reading, painting and keys get their turn in between; the rest waits
     // with the batches that come meanwhile, which may push it out of the newest lines unshown.
-    if (!limited.text.isEmpty())
-        insertMarked(cursor, limited.text.left(most));
+    QByteArray inserted = limited.text.left(most);
+    // The oldest lines that the new ones push out go first, so that the document never holds
+    // them beside the new ones (which the block limit would lay out again, then trim one by
+    // one). When every line shown goes, so does the text that would have continued the last,
+    // and the lines pushed out unshown take their times with them.
+    const int blocks = document()->blockCount();
+    const int excess = blocks + int(inserted.count('\n')) - maximumLines;
+    if (excess > 0) {
+        const QTextBlock first = document()->findBlockByNumber(excess);
+        QTextCursor oldest(document());
+        oldest.setPosition(first.isValid() ? first.position() : cursor.position(),
+                           QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+        if (!first.isValid())
+            document()->firstBlock().setUserState(-1);
+        for (int gone = blocks; gone <= excess; ++gone) {
+            const int next = inserted.indexOf('\n') + 1;
+            dropOldestLineTimes(inserted.left(next).count(lineStartMark));
+            inserted.remove(0, next);
+        }
+    }
+    if (!inserted.isEmpty())
+        insertMarked(cursor, inserted);
     cursor.endEditBlock();
     if (limited.text.size() > most) {
         m_held.text.prepend(limited.text.mid(most));
-        m_showTimer.start(interval);
+        m_showTimer.start(m_frameMs);
     }
     followEnd();
     // Counted from the end, so that reading, painting and keys get their turn in between.
     m_sinceShown.start();
+}
+
+void OstraView::dropOldestLineTimes(qsizetype count)
+{
+    m_lineTimes.erase(m_lineTimes.begin(),
+                      m_lineTimes.begin() + std::min<qsizetype>(count, m_lineTimes.size()));
 }
 
 void OstraView::insertMarked(QTextCursor &cursor, const QByteArray &text)
@@ -313,6 +353,7 @@ QString OstraView::toHtml()
 
 void OstraView::clear()
 {
+    m_endInSight = false;
     m_showTimer.stop();
     m_held = DisplayEdit();
     m_lineTimes.clear();
@@ -428,13 +469,18 @@ void OstraView::changeEvent(QEvent *event)
 
 void OstraView::followEnd()
 {
-    if (textCursor().hasSelection()) {
+    QScrollBar *bar = verticalScrollBar();
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
         // The user's selection stays where it is, and the newest text stays in sight.
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-        return;
+        bar->setValue(bar->maximum());
+    } else if (!cursor.atEnd() || bar->value() != bar->maximum()
+               || !viewport()->rect().contains(cursorRect())) {
+        // Setting the cursor again when it is there already would repaint it.
+        moveToEnd();
+        ensureCursorVisible();
     }
-    moveToEnd();
-    ensureCursorVisible();
+    m_endInSight = true;
 }
 
 void OstraView::useShapeFreeFont()

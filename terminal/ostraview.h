@@ -25,9 +25,10 @@ public:
     explicit OstraView(QWidget *parent = nullptr);
     ~OstraView() override;
 
-    // Shows a batch of received bytes. Batches that arrive within one repaint interval of the
-    // last insertion are held back and inserted together, which no one can see on screen; the
-    // view scrolls to the end at once all the same.
+    // Shows a batch of received bytes. Batches that arrive within one frame of the last
+    // insertion are held back and inserted together, which no one can see on screen: a frame is
+    // the repaint interval (16 ms), or RepaintPacer::busyIntervalMs while text streams in faster
+    // than anyone reads it. The view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
     // The same, for bytes that came at arrival, the time a line they begin is stamped with.
     void displayBytes(const QByteArray &data, const QTime &arrival);
@@ -73,6 +74,12 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Inserts what m_held gathered, at most most characters of it (the rest waits for the next
+    // frame), in one edit: the held backspaces erase shown text, then of the held text only
+    // what can still be among the newest 400 lines, each cut to its newest 8,192 characters,
+    // is kept (displayfilter.h); the oldest lines that it pushes out are removed, and it is
+    // inserted. Anything added to each received line (a prefix, say) belongs where the held
+    // text is cut, before the lines are counted.
     void insertHeld(int most);
     void moveToEnd();
     void followEnd();
@@ -83,14 +90,24 @@ private:
     // Whether the next received byte starts a line of its own.
     bool lastLineEnded() const;
     void insertMarked(QTextCursor &cursor, const QByteArray &text);
+    // The times of lines that went before they were shown.
+    void dropOldestLineTimes(qsizetype count);
     void updateStampMargin();
     void paintStamps(const QRect &area);
 
     RepaintPacer *m_pacer = nullptr;
+    // Received since the last insertion, filtered: backspaces that reach the shown text, then
+    // the text that follows.
     DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
+    // How long held batches wait after an insertion: longer while text streams in.
+    int m_frameMs = 0;
     bool m_followsEnd = true;
+    // Set where followEnd() left the view at the end; until the cursor or a scroll bar moves,
+    // batches that are held back need not look again. They come every millisecond while a
+    // device streams.
+    bool m_endInSight = false;
     bool m_timestamps = false;
     // The times of the lines marked in m_held.text, in order, in milliseconds since midnight. A
     // line's time, once shown, is its block's user state.

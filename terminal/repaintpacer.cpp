@@ -19,14 +19,15 @@ void RepaintPacer::contentChanging()
 {
     if (m_release.isActive() || !m_sincePaint.isValid())
         return;
+    const int interval = m_busy ? busyIntervalMs : m_intervalMs;
     const qint64 since = m_sincePaint.elapsed();
-    if (since >= m_intervalMs)
+    if (since >= interval)
         return;
     for (QWidget *widget : qAsConst(m_widgets)) {
         if (widget)
             widget->setUpdatesEnabled(false);
     }
-    m_release.start(int(m_intervalMs - since));
+    m_release.start(int(interval - since));
 }
 
 bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)

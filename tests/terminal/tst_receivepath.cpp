@@ -138,9 +138,15 @@ void TestReceivePath::hiddenHexViewKeepsEveryByte()
 
     QVERIFY(!m_hexGroup->isVisible());
     QVERIFY(m_view->toPlainText().endsWith("tail"));
+    // Rows to scroll, all received while hidden: shown, the view is at the newest of them.
+    const QByteArray rows(4096, 'h');
+    sendAndWait(rows);
     setHexMode(true);
-    QCOMPARE(m_hex->data(), everyByte + "tail");
+    QCOMPARE(m_hex->data(), everyByte + "tail" + rows);
     QVERIFY(m_view->isVisible());
+    QScrollBar *bar = m_hex->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestReceivePath::clearScreenEmptiesBothViews_data()
