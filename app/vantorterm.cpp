@@ -78,7 +78,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
     // Receive: every batch goes to both views.
     connect(m_link, &DeviceLink::bytesReceived, view,
-            qOverload<const QByteArray &, const QTime &>(&OstraView::displayBytes));
+            qOverload<const QByteArray &, qint64>(&OstraView::displayBytes));
     connect(m_link, &DeviceLink::bytesReceived, hexaEdit, &HexView::appendReceived);
     wireLink();
     wireLog();

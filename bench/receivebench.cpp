@@ -68,6 +68,8 @@ struct Scenario
     bool lineFeeds = true;
     // The debug lines off as the desktop entry starts the program, instead of on as by default.
     bool desktopLogging = false;
+    // Log to File on, into a throw-away file.
+    bool logFile = false;
 };
 
 // What packaging/tarquel-terminal.desktop sets in QT_LOGGING_RULES.
@@ -133,7 +135,7 @@ QList<Scenario> scenarios()
     // USB full speed: about 1.2 MB/s, here 1200 bytes every millisecond.
     const int fullSpeedChunk = PacedStream::chunk;
     const auto paced = [endless](const QString &name, const QString &description, bool lineFeeds,
-                                 bool hexMode, bool desktopLogging) {
+                                 bool hexMode, bool desktopLogging, bool logFile = false) {
         Scenario scenario{name,
                           description,
                           [lineFeeds] { return PacedStream::text(lineFeeds); },
@@ -145,11 +147,31 @@ QList<Scenario> scenarios()
         scenario.paced = true;
         scenario.lineFeeds = lineFeeds;
         scenario.desktopLogging = desktopLogging;
+        scenario.logFile = logFile;
         return scenario;
     };
+    const auto logged = [](Scenario scenario, const QString &name) {
+        scenario.name = name;
+        scenario.description += QStringLiteral(", Log to File on");
+        scenario.logFile = true;
+        return scenario;
+    };
+    const Scenario linesHexOff{"a-hexoff", "20 MB of 70-character lines, hex mode off",
+                               textLines,  20 * megabyte,
+                               4096,       0,
+                               false,      120000};
+    const Scenario textWithoutEnd{"f-text",
+                                  "text with blanks, never a line feed, hex mode on",
+                                  textWithBlanks,
+                                  endless,
+                                  4096,
+                                  0,
+                                  true,
+                                  60000,
+                                  true};
     return {
-        {"a-hexoff", "20 MB of 70-character lines, hex mode off", textLines, 20 * megabyte, 4096, 0,
-         false, 120000},
+        linesHexOff,
+        logged(linesHexOff, "a-log"),
         {"a-hexon", "20 MB of 70-character lines, hex mode on", textLines, 20 * megabyte, 4096, 0,
          true, 120000},
         {"b", "2 MB without a line feed, hex mode on", textWithoutLineFeed, 2 * megabyte, 4096, 0,
@@ -158,8 +180,8 @@ QList<Scenario> scenarios()
          120000},
         {"d", "64-byte packets every 1 ms for 10 s, hex mode on", textLines, 64 * 10000, 64, 1000,
          true, 30000},
-        {"f-text", "text with blanks, never a line feed, hex mode on", textWithBlanks, endless,
-         4096, 0, true, 60000, true},
+        textWithoutEnd,
+        logged(textWithoutEnd, "f-log"),
         {"f-base64", "base64, never a line feed, hex mode on", base64Text, endless, 4096, 0, true,
          60000, true},
         {"f-cr", "70-character lines ended by CR only, hex mode on", textWithCrOnly, endless, 4096,
@@ -178,6 +200,9 @@ QList<Scenario> scenarios()
               false, false),
         paced("p-hex-log", "lines at 1.2 MB/s in 1 ms frames, hex shown, debug lines on", true,
               true, false),
+        paced("p-lines-file",
+              "lines at 1.2 MB/s in 1 ms frames, hex off, desktop logging, Log to File on", true,
+              false, true, true),
     };
 }
 
@@ -320,7 +345,7 @@ void settle(int ms)
 class Terminal
 {
 public:
-    explicit Terminal(const PtyDevice &device, bool hexMode)
+    explicit Terminal(const PtyDevice &device, bool hexMode, bool logFile = false)
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
@@ -328,12 +353,17 @@ public:
         m_window->connectDevice();
         m_window->window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"))
             ->setChecked(hexMode);
+        if (logFile) {
+            const QString path = m_settings.filePath(QStringLiteral("device.log"));
+            m_window->window.setLogFileNamePrompt([path](QWidget *) { return path; });
+            m_window->window.findChild<QAction *>(QStringLiteral("actionLog_to_File"))->trigger();
+        }
         hex = m_window->hexView();
         text = m_window->view();
         settle(300);
     }
 
-    qint64 held() const { return hex->data().size(); }
+    qint64 held() const { return hex->dataSize(); }
     bool connected() const { return text->isEnabled(); }
 
     HexView *hex = nullptr;
@@ -357,7 +387,7 @@ struct Sample
 int runStream(const Scenario &scenario)
 {
     PtyDevice device;
-    Terminal terminal(device, scenario.hexMode);
+    Terminal terminal(device, scenario.hexMode, scenario.logFile);
     if (!device.isValid() || !terminal.connected()) {
         std::printf("%-9s could not connect the terminal to a pty\n", qPrintable(scenario.name));
         return 1;

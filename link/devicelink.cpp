@@ -6,6 +6,7 @@
 #include "link/platform.h"
 #include "link/serialport.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QIODevice>
 #include <QTimer>
@@ -95,7 +96,7 @@ void DeviceLink::readComm()
     const QByteArray batch = m_channel->takeReceived();
     // The line keeps the text it has always had, so that filters written for it still match.
     qCDebug(lcReceive) << "VantorTerm::readComm() : " << batch;
-    emit bytesReceived(batch, QTime::currentTime());
+    emit bytesReceived(batch, QDateTime::currentMSecsSinceEpoch());
 }
 
 void DeviceLink::apply(ConnectionEvent event, const QStringList &ports, const QString &lostReason)

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QStringList>
-#include <QTime>
 
 #include <functional>
 #include <memory>
@@ -69,9 +68,9 @@ signals:
     // The device is no longer there: after disconnected() when its port was open, alone when
     // it could not be opened.
     void deviceGone();
-    // A batch as received, and the time of day it came, which the lines it begins are stamped
-    // with wherever they are shown or kept.
-    void bytesReceived(const QByteArray &batch, const QTime &arrival);
+    // A batch as received, and when it came (milliseconds since the epoch, which cost nothing to
+    // read), the time the lines it begins are stamped with wherever they are shown or kept.
+    void bytesReceived(const QByteArray &batch, qint64 arrival);
     // While a long send goes out: bytes written to the port, of the total.
     void sendProgress(qint64 sent, qint64 total);
     // Everything given to send has been written, or dropped.

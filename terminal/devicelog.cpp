@@ -78,7 +78,7 @@ void DeviceLog::setTimestamps(bool on)
     m_timestamps = on;
 }
 
-void DeviceLog::write(const QByteArray &batch, const QTime &arrival)
+void DeviceLog::write(const QByteArray &batch, qint64 arrival)
 {
     if (!m_file.isOpen() || batch.isEmpty())
         return;
@@ -88,7 +88,7 @@ void DeviceLog::write(const QByteArray &batch, const QTime &arrival)
         return;
     }
     // Every line the batch starts gets the time before its first byte.
-    const QByteArray prefix = timestampPrefix(arrival);
+    const QByteArray prefix = timestampPrefix(QDateTime::fromMSecsSinceEpoch(arrival).time());
     int from = 0;
     while (from < batch.size()) {
         if (m_atLineStart)

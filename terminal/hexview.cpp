@@ -63,6 +63,11 @@ QByteArray HexView::data() const
     return m_data.bytes();
 }
 
+qint64 HexView::dataSize() const
+{
+    return m_data.size();
+}
+
 void HexView::setData(const QByteArray &data)
 {
     m_selectionAnchor = m_selectionEnd = -1;

@@ -29,6 +29,8 @@ public:
     bool isReadOnly() const;
 
     QByteArray data() const;
+    // How many bytes it holds, without copying them as data() may.
+    qint64 dataSize() const;
     void setData(const QByteArray &data);
     void appendData(const QByteArray &data);
     // Appends a received batch and shows the newest rows, wherever the user had scrolled to.

@@ -9,6 +9,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QColorDialog>
+#include <QDateTime>
 #include <QDebug>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -22,7 +23,6 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
-#include <QTime>
 
 #include <algorithm>
 #include <cmath>
@@ -94,13 +94,13 @@ OstraView::~OstraView() = default;
 
 void OstraView::displayBytes(const QByteArray &data)
 {
-    displayBytes(data, QTime::currentTime());
+    displayBytes(data, QDateTime::currentMSecsSinceEpoch());
 }
 
-void OstraView::displayBytes(const QByteArray &data, const QTime &arrival)
+void OstraView::displayBytes(const QByteArray &data, qint64 arrival)
 {
     if (m_timestamps || !m_lineTimes.empty()) {
-        holdStamped(data, arrival.msecsSinceStartOfDay());
+        holdStamped(data, arrival);
     } else {
         const DisplayEdit edit = displayEdit(data);
         // The batch's backspaces take back held bytes first, as they would shown ones.
@@ -237,8 +237,10 @@ void OstraView::insertMarked(QTextCursor &cursor, const QByteArray &text)
 // line that begins while timestamps are on gets a mark and the time its first byte came, and a
 // backspace erases the line's newest byte, or the line break before a line not yet begun, but
 // never the time of a line that has.
-void OstraView::holdStamped(const QByteArray &data, int arrival)
+void OstraView::holdStamped(const QByteArray &data, qint64 arrival)
 {
+    // The local time of day is worked out once, and only for a batch that begins a line.
+    int time = -1;
     for (const char byte : data) {
         switch (byte) {
         case '\0':
@@ -253,7 +255,9 @@ void OstraView::holdStamped(const QByteArray &data, int arrival)
         default:
             if (m_timestamps && lastLineEnded()) {
                 m_held.text.append(lineStartMark);
-                m_lineTimes.push_back(arrival);
+                if (time < 0)
+                    time = QDateTime::fromMSecsSinceEpoch(arrival).time().msecsSinceStartOfDay();
+                m_lineTimes.push_back(time);
             }
             m_held.text.append(byte);
             break;

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QTextEdit>
-#include <QTime>
 #include <QTimer>
 
 #include <deque>
@@ -30,8 +29,9 @@ public:
     // the repaint interval (16 ms), or RepaintPacer::busyIntervalMs while text streams in faster
     // than anyone reads it. The view scrolls to the end at once all the same.
     void displayBytes(const QByteArray &data);
-    // The same, for bytes that came at arrival, the time a line they begin is stamped with.
-    void displayBytes(const QByteArray &data, const QTime &arrival);
+    // The same, for bytes that came at arrival (milliseconds since the epoch), the time a line
+    // they begin is stamped with.
+    void displayBytes(const QByteArray &data, qint64 arrival);
     // Inserts at once what displayBytes() holds back.
     void showAllReceived();
 
@@ -86,7 +86,7 @@ private:
     void useShapeFreeFont();
     void applyStyleSheet();
     bool viewportEvent(QEvent *event) override;
-    void holdStamped(const QByteArray &data, int arrival);
+    void holdStamped(const QByteArray &data, qint64 arrival);
     // Whether the next received byte starts a line of its own.
     bool lastLineEnded() const;
     void insertMarked(QTextCursor &cursor, const QByteArray &text);
