@@ -3,7 +3,11 @@
 #include "terminal/timestamp.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -15,9 +19,58 @@ constexpr int flushSize = 1 << 20;
 
 } // namespace
 
+// Writes what it is handed to the log file, in its own thread, and says when that fails.
+class DeviceLog::Writer : public QObject
+{
+public:
+    Writer(DeviceLog *log, int generation, const QString &fileName)
+        : m_log(log)
+        , m_generation(generation)
+        , m_file(fileName)
+    {}
+
+    bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Append); }
+    QString errorString() const { return m_file.errorString(); }
+    qint64 size() const { return m_file.size(); }
+
+    void write(const QByteArray &bytes)
+    {
+        if (m_failed)
+            return;
+        // A file removed (or replaced) while open would swallow every byte without a word.
+        const QFileInfo info(m_file.fileName());
+        if (!info.exists() || info.size() < m_file.size()) {
+            fail(tr("the file was removed or replaced"));
+            return;
+        }
+        if (m_file.write(bytes) != bytes.size() || !m_file.flush())
+            fail(m_file.errorString());
+    }
+
+    void close() { m_file.close(); }
+
+private:
+    void fail(const QString &reason)
+    {
+        m_failed = true;
+        m_file.close();
+        const QFileInfo info(m_file.fileName());
+        const qint64 size = info.exists() ? info.size() : 0;
+        QMetaObject::invokeMethod(m_log, [log = m_log, generation = m_generation, reason, size] {
+            log->writerFailed(generation, reason, size);
+        });
+    }
+
+    DeviceLog *m_log;
+    int m_generation;
+    QFile m_file;
+    bool m_failed = false;
+};
+
 DeviceLog::DeviceLog(QObject *parent)
     : QObject(parent)
 {
+    m_thread.setObjectName(QStringLiteral("log file"));
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &DeviceLog::flush);
 }
@@ -37,40 +90,49 @@ QString DeviceLog::open(const QString &fileName)
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile())
         return tr("not a regular file");
-    m_file.setFileName(fileName);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return m_file.errorString();
-    m_written = m_file.size();
+    auto writer = std::make_unique<Writer>(this, ++m_generation, fileName);
+    if (!writer->open())
+        return writer->errorString();
+    m_handed = writer->size();
     m_atLineStart = true;
-    if (m_written > 0) {
+    if (m_handed > 0) {
         QFile existing(fileName);
-        if (existing.open(QIODevice::ReadOnly) && existing.seek(m_written - 1))
+        if (existing.open(QIODevice::ReadOnly) && existing.seek(m_handed - 1))
             m_atLineStart = existing.read(1) == "\n";
     }
+    m_fileName = fileName;
+    m_writer = writer.release();
+    m_writer->moveToThread(&m_thread);
+    m_thread.start();
     return QString();
 }
 
 void DeviceLog::close()
 {
-    if (!m_file.isOpen())
+    if (!m_writer)
         return;
     flush();
-    m_file.close();
+    // What was handed over is written before the file closes.
+    QMetaObject::invokeMethod(m_writer, [writer = m_writer] { writer->close(); });
+    m_thread.quit();
+    m_thread.wait();
+    delete m_writer;
+    m_writer = nullptr;
 }
 
 bool DeviceLog::isOpen() const
 {
-    return m_file.isOpen();
+    return m_writer;
 }
 
 QString DeviceLog::fileName() const
 {
-    return m_file.fileName();
+    return m_fileName;
 }
 
 qint64 DeviceLog::size() const
 {
-    return m_written + m_buffer.size();
+    return m_handed + m_buffer.size();
 }
 
 void DeviceLog::setTimestamps(bool on)
@@ -80,7 +142,7 @@ void DeviceLog::setTimestamps(bool on)
 
 void DeviceLog::write(const QByteArray &batch, qint64 arrival)
 {
-    if (!m_file.isOpen() || batch.isEmpty())
+    if (!m_writer || batch.isEmpty())
         return;
     if (!m_timestamps) {
         append(batch);
@@ -113,7 +175,7 @@ void DeviceLog::markDisconnected(const QString &port, const QString &reason)
 
 void DeviceLog::writeMarker(const QString &text)
 {
-    if (!m_file.isOpen())
+    if (!m_writer)
         return;
     const QString stamp
         = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
@@ -135,30 +197,21 @@ void DeviceLog::append(const QByteArray &bytes)
 void DeviceLog::flush()
 {
     m_flushTimer.stop();
-    if (!m_file.isOpen() || m_buffer.isEmpty())
+    if (!m_writer || m_buffer.isEmpty())
         return;
-    // A file removed (or replaced) while open would swallow every byte without a word.
-    const QFileInfo info(m_file.fileName());
-    if (!info.exists() || info.size() < m_written) {
-        fail(tr("the file was removed or replaced"));
-        return;
-    }
-    const qint64 count = m_file.write(m_buffer);
-    if (count > 0)
-        m_written += count;
-    if (count != m_buffer.size()) {
-        fail(m_file.errorString());
-        return;
-    }
-    m_buffer.clear();
-    emit flushed(m_written);
+    m_handed += m_buffer.size();
+    QMetaObject::invokeMethod(m_writer, [writer = m_writer, bytes = std::exchange(m_buffer, {})] {
+        writer->write(bytes);
+    });
+    emit flushed(m_handed);
 }
 
-void DeviceLog::fail(const QString &reason)
+void DeviceLog::writerFailed(int generation, const QString &reason, qint64 size)
 {
+    // A failure of a file closed since is old news.
+    if (!m_writer || generation != m_generation)
+        return;
     m_buffer.clear();
-    m_file.close();
-    const qint64 held
-        = QFileInfo(m_file.fileName()).exists() ? QFileInfo(m_file.fileName()).size() : 0;
-    emit failed(reason, held);
+    close();
+    emit failed(reason, size);
 }

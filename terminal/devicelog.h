@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 
 // Keeps everything the device sends in a file, byte for byte as received, appended to what the
 // file held, across disconnects and reconnects. The only bytes of its own are a marker line at
 // each connect and disconnect, and, while timestamps are on, the time before each line. What
 // arrives is in the file within a second, so a reader following it sees it and a crash of the
-// program loses at most that second.
+// program loses at most that second. The file is written on a thread of its own, so that a slow
+// or busy disk never holds up the terminal.
 class DeviceLog : public QObject
 {
     Q_OBJECT
@@ -36,25 +37,33 @@ public:
     void markConnected(const QString &port);
     void markDisconnected(const QString &port, const QString &reason);
 
-    // Writes out what is buffered now.
+    // Hands what is buffered to the file now.
     void flush();
 
 signals:
-    // Written out: the file holds size bytes.
+    // Handed to the file: it holds, or is about to hold, size bytes.
     void flushed(qint64 size);
     // Writing failed (disk full, file removed, medium gone): logging has stopped. reason says
     // why, in the system's words; size is what the file holds.
     void failed(const QString &reason, qint64 size);
 
 private:
+    class Writer;
+
     void append(const QByteArray &bytes);
     void writeMarker(const QString &text);
-    void fail(const QString &reason);
+    void writerFailed(int generation, const QString &reason, qint64 size);
 
-    QFile m_file;
+    QThread m_thread;
+    // The open file's writer, living in m_thread; null while logging is off.
+    Writer *m_writer = nullptr;
+    // Counts the files opened, so that a failure reported late is told from a current one.
+    int m_generation = 0;
+    QString m_fileName;
     QByteArray m_buffer;
     QTimer m_flushTimer;
-    qint64 m_written = 0;
+    // Bytes handed to the writer, the file's size when it was opened included.
+    qint64 m_handed = 0;
     bool m_timestamps = false;
     // Whether the next byte starts a line: the file is empty or ends with a line feed.
     bool m_atLineStart = true;
