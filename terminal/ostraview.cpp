@@ -420,6 +420,32 @@ void OstraView::dragLeaveEvent(QDragLeaveEvent *)
 void OstraView::dropEvent(QDropEvent *)
 {}
 
+// A copied selection carries the times of the lines whose start it holds, as they are shown.
+QMimeData *OstraView::createMimeDataFromSelection() const
+{
+    const QTextCursor selection = textCursor();
+    if (!m_stamped || !selection.hasSelection())
+        return QTextEdit::createMimeDataFromSelection();
+    QString text;
+    const int start = selection.selectionStart();
+    const int end = selection.selectionEnd();
+    for (QTextBlock block = document()->findBlock(start);
+         block.isValid() && block.position() <= end; block = block.next()) {
+        const int from = qMax(start, block.position());
+        const int to = qMin(end, block.position() + block.length() - 1);
+        if (!text.isEmpty() || block.position() > start)
+            text += QLatin1Char('\n');
+        if (from == block.position() && block.userState() >= 0)
+            text += QString::fromLatin1(timestampPrefix(block.userState()));
+        text += block.text().mid(from - block.position(), to - from);
+        if (block.position() + block.length() - 1 >= end)
+            break;
+    }
+    auto data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
 void OstraView::insertFromMimeData(const QMimeData *source)
 {
     // The toolkit's paste() does not look at the enabled state; a disabled view has no device

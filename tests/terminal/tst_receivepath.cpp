@@ -8,6 +8,7 @@
 #include "support/testenvironment.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
@@ -437,10 +438,39 @@ void TestReceivePath::timestampsBeginEachLine()
     QVERIFY(capture.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromLatin1(capture.readAll()), m_view->toPlainText());
 
+    // What is copied from the view carries the times too.
+    m_view->selectAll();
+    m_view->copy();
+    QCOMPARE(QApplication::clipboard()->text(), m_view->toPlainText());
+
     timestamps->trigger();
     sendAndWait("late\n");
     QVERIFY(m_view->toPlainText().endsWith("a\nlate\n"));
     QVERIFY(m_view->toPlainText().startsWith(times.at(0) + " one\n"));
+
+    // Lines pushed out before they are shown take their times with them: each line kept shows
+    // the time of the batch it came in.
+    timestamps->trigger();
+    QByteArray older;
+    QByteArray newer;
+    for (int n = 0; n < 300; ++n) {
+        older += "older " + QByteArray::number(n) + '\n';
+        newer += "newer " + QByteArray::number(n) + '\n';
+    }
+    QVERIFY(m_device->send(older));
+    QTest::qWait(5);
+    sendAndWait(newer);
+    QTRY_COMPARE(m_hex->data().right(newer.size()), newer);
+    lines = m_view->toPlainText().split('\n');
+    lines.removeLast();
+    QCOMPARE(lines.size(), TerminalConstants::maximumLines - 1);
+    const QString olderTime = lines.first().left(12);
+    const QString newerTime = lines.last().left(12);
+    for (const QString &line : qAsConst(lines)) {
+        const QString time = line.contains(" older ") ? olderTime : newerTime;
+        QVERIFY2(line.startsWith(time + (line.contains(" older ") ? " older " : " newer ")),
+                 qPrintable(line));
+    }
 }
 
 QTEST_MAIN(TestReceivePath)
