@@ -93,42 +93,37 @@ void PacedSender::enqueue(Item item)
     sendNext();
 }
 
-qint64 PacedSender::stop()
+void PacedSender::stop()
 {
-    qint64 dropped = 0;
     for (auto item = m_queue.begin(); item != m_queue.end();) {
         if (item->typed()) {
             ++item;
             continue;
         }
-        dropped += item->left();
         m_total -= item->left();
         item = m_queue.erase(item);
     }
     if (m_channel) {
         // What the library still holds is the stopped send's; it must not reach the device.
-        const qint64 pending = m_channel->bytesToWrite();
+        m_handed -= m_channel->bytesToWrite();
         m_channel->discardOutput();
-        m_handed -= pending;
-        dropped += pending;
     }
-    m_wait.stop();
-    m_waitingForRoom = false;
-    if (m_queue.empty()) {
-        if (m_progressTimer.isActive())
-            finish();
-    } else {
-        sendNext();
-    }
-    return dropped;
+    resume();
 }
 
 void PacedSender::dropAll()
 {
     m_queue.clear();
+    resume();
+}
+
+void PacedSender::resume()
+{
     m_wait.stop();
     m_waitingForRoom = false;
-    if (m_progressTimer.isActive())
+    if (!m_queue.empty())
+        sendNext();
+    else if (m_progressTimer.isActive())
         finish();
 }
 

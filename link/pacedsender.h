@@ -40,8 +40,8 @@ public:
     void sendTyped(const QByteArray &bytes);
 
     // Drops what is left of the paced sends, and what the serial library still holds of them;
-    // keys typed meanwhile go after all the same. Returns how many bytes were dropped.
-    qint64 stop();
+    // keys typed meanwhile go after all the same.
+    void stop();
 
 signals:
     // A write failed; the rest of that string or key has been dropped.
@@ -67,6 +67,8 @@ private:
     bool refill(Item &item, QString *failure);
     qint64 sent() const;
     void dropAll();
+    // After items were dropped: sends what is left, or says the send is over.
+    void resume();
     void finish();
 
     QPointer<SerialPort> m_channel;

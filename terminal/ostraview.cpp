@@ -293,7 +293,7 @@ std::unique_ptr<QTextDocument> OstraView::stampedCopy()
     // From the last line up, so that the positions of the lines above stay where they were.
     for (QTextBlock block = copy->lastBlock(); block.isValid(); block = block.previous()) {
         if (block.userState() >= 0)
-            QTextCursor(block).insertText(QString::fromLatin1(timestampPrefix(block.userState())));
+            QTextCursor(block).insertText(timestampText(block.userState()));
     }
     return copy;
 }
@@ -332,7 +332,7 @@ void OstraView::paintStamps(const QRect &area)
         const QTextLine firstLine = block.layout()->lineAt(0);
         painter.drawText(
             QPointF(left - scrolled.x(), box.top() + firstLine.y() + firstLine.ascent()),
-            QString::fromLatin1(timestampPrefix(block.userState())));
+            timestampText(block.userState()));
     }
 }
 
@@ -436,7 +436,7 @@ QMimeData *OstraView::createMimeDataFromSelection() const
         if (!text.isEmpty() || block.position() > start)
             text += QLatin1Char('\n');
         if (from == block.position() && block.userState() >= 0)
-            text += QString::fromLatin1(timestampPrefix(block.userState()));
+            text += timestampText(block.userState());
         text += block.text().mid(from - block.position(), to - from);
         if (block.position() + block.length() - 1 >= end)
             break;

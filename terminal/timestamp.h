@@ -13,8 +13,9 @@ inline QByteArray timestampPrefix(const QTime &time)
     return time.toString(QStringLiteral("HH:mm:ss.zzz ")).toLatin1();
 }
 
-// The same, from milliseconds since midnight, as the text view keeps it for each line.
-inline QByteArray timestampPrefix(int msecsSinceMidnight)
+// The same as text, from milliseconds since midnight, as the text view keeps it for each line.
+inline QString timestampText(int msecsSinceMidnight)
 {
-    return timestampPrefix(QTime::fromMSecsSinceStartOfDay(msecsSinceMidnight));
+    return QString::fromLatin1(
+        timestampPrefix(QTime::fromMSecsSinceStartOfDay(msecsSinceMidnight)));
 }
