@@ -70,6 +70,8 @@ struct Scenario
     bool desktopLogging = false;
     // Log to File on, into a throw-away file.
     bool logFile = false;
+    // Timestamps on: each line of the text view (and of the log) starts with its time.
+    bool timestamps = false;
 };
 
 // What packaging/tarquel-terminal.desktop sets in QT_LOGGING_RULES.
@@ -156,6 +158,12 @@ QList<Scenario> scenarios()
         scenario.logFile = true;
         return scenario;
     };
+    const auto stamped = [](Scenario scenario, const QString &name) {
+        scenario.name = name;
+        scenario.description += QStringLiteral(", Timestamps on");
+        scenario.timestamps = true;
+        return scenario;
+    };
     const Scenario linesHexOff{"a-hexoff", "20 MB of 70-character lines, hex mode off",
                                textLines,  20 * megabyte,
                                4096,       0,
@@ -169,9 +177,12 @@ QList<Scenario> scenarios()
                                   true,
                                   60000,
                                   true};
+    const Scenario pacedHex = paced(
+        "p-hex", "lines at 1.2 MB/s in 1 ms frames, hex shown, desktop logging", true, true, true);
     return {
         linesHexOff,
         logged(linesHexOff, "a-log"),
+        stamped(linesHexOff, "a-stamps"),
         {"a-hexon", "20 MB of 70-character lines, hex mode on", textLines, 20 * megabyte, 4096, 0,
          true, 120000},
         {"b", "2 MB without a line feed, hex mode on", textWithoutLineFeed, 2 * megabyte, 4096, 0,
@@ -192,8 +203,11 @@ QList<Scenario> scenarios()
          base64Text, endless, fullSpeedChunk, 1000, true, 30000, false, true},
         paced("p-lines", "lines at 1.2 MB/s in 1 ms frames, hex off, desktop logging", true, false,
               true),
-        paced("p-hex", "lines at 1.2 MB/s in 1 ms frames, hex shown, desktop logging", true, true,
-              true),
+        pacedHex,
+        stamped(paced("p-lines", "lines at 1.2 MB/s in 1 ms frames, hex off, desktop logging",
+                      true, false, true),
+                "p-stamps"),
+        stamped(logged(pacedHex, "p-all"), "p-all"),
         paced("p-nolf", "no line feed at 1.2 MB/s in 1 ms frames, hex off, desktop logging", false,
               false, true),
         paced("p-lines-log", "lines at 1.2 MB/s in 1 ms frames, hex off, debug lines on", true,
@@ -345,7 +359,8 @@ void settle(int ms)
 class Terminal
 {
 public:
-    explicit Terminal(const PtyDevice &device, bool hexMode, bool logFile = false)
+    explicit Terminal(const PtyDevice &device, bool hexMode, bool logFile = false,
+                      bool timestamps = false)
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
@@ -353,6 +368,8 @@ public:
         m_window->connectDevice();
         m_window->window.findChild<QAction *>(QStringLiteral("actionHexa_Mode"))
             ->setChecked(hexMode);
+        m_window->window.findChild<QAction *>(QStringLiteral("actionTimestamps"))
+            ->setChecked(timestamps);
         if (logFile) {
             const QString path = m_settings.filePath(QStringLiteral("device.log"));
             m_window->window.setLogFileNamePrompt([path](QWidget *) { return path; });
@@ -387,7 +404,7 @@ struct Sample
 int runStream(const Scenario &scenario)
 {
     PtyDevice device;
-    Terminal terminal(device, scenario.hexMode, scenario.logFile);
+    Terminal terminal(device, scenario.hexMode, scenario.logFile, scenario.timestamps);
     if (!device.isValid() || !terminal.connected()) {
         std::printf("%-9s could not connect the terminal to a pty\n", qPrintable(scenario.name));
         return 1;

@@ -111,3 +111,5 @@ echo "load: $(uptime)"
 peer_run "" p-lines
 peer_run "" p-hex
 peer_run --nolf p-nolf
+peer_run "" p-stamps
+peer_run "" p-all
