@@ -37,7 +37,7 @@ PROGRAM
 
 echo "check-windows: compiling and linking the SetupAPI layer"
 "$compiler" -std=c++17 -Wall -Wextra -Werror -I. -static \
-    -o "$work/listdevices.exe" link/windowsdevices_win.cpp "$work/listdevices.cpp" \
+    -o "$work/listdevices.exe" link/windowsdevices.cpp "$work/listdevices.cpp" \
     -lsetupapi -ladvapi32
 
 # Windows users who install Qt today get Qt 6, so the glue is parsed against each Qt found here.

@@ -140,7 +140,7 @@ void DeviceLog::setTimestamps(bool on)
     m_timestamps = on;
 }
 
-void DeviceLog::write(const QByteArray &batch, qint64 arrival)
+void DeviceLog::appendReceived(const QByteArray &batch, qint64 arrival)
 {
     if (!m_writer || batch.isEmpty())
         return;

@@ -33,7 +33,7 @@ public:
     void setTimestamps(bool on);
 
     // Received bytes, as they came at arrival (milliseconds since the epoch).
-    void write(const QByteArray &batch, qint64 arrival);
+    void appendReceived(const QByteArray &batch, qint64 arrival);
     void markConnected(const QString &port);
     void markDisconnected(const QString &port, const QString &reason);
 

@@ -1,5 +1,5 @@
-#include "app/logwriter.h"
 #include "app/quitsignals.h"
+#include "app/stderrwriter.h"
 #include "app/vantorterm.h"
 
 #include <QApplication>

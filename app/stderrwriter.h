@@ -7,13 +7,13 @@
 // draining standard error cannot freeze the window: a line the descriptor cannot take now is
 // dropped and counted, and "N lines dropped" is written once it takes lines again. A reader
 // that has gone makes writes fail; they never end the program.
-class LogWriter
+class StderrWriter
 {
 public:
-    explicit LogWriter(int descriptor);
-    ~LogWriter();
-    LogWriter(const LogWriter &) = delete;
-    LogWriter &operator=(const LogWriter &) = delete;
+    explicit StderrWriter(int descriptor);
+    ~StderrWriter();
+    StderrWriter(const StderrWriter &) = delete;
+    StderrWriter &operator=(const StderrWriter &) = delete;
 
     // line comes without its line feed.
     void writeLine(const QByteArray &line);
@@ -32,7 +32,7 @@ private:
     QMutex m_mutex;
 };
 
-// Sends every message of the program to standard error through a LogWriter, one plain line
+// Sends every message of the program to standard error through a StderrWriter, one plain line
 // each, and keeps a broken pipe from ending the program. Called once, before the application
 // object exists.
 void installLogHandler();

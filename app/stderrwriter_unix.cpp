@@ -1,4 +1,4 @@
-#include "logwriter.h"
+#include "stderrwriter.h"
 
 #include <QString>
 
@@ -18,7 +18,7 @@ QByteArray droppedNotice(qint64 count)
 
 } // namespace
 
-LogWriter::LogWriter(int descriptor)
+StderrWriter::StderrWriter(int descriptor)
     : m_descriptor(descriptor)
 {
     struct stat status = {};
@@ -38,7 +38,7 @@ LogWriter::LogWriter(int descriptor)
     }
 }
 
-LogWriter::~LogWriter()
+StderrWriter::~StderrWriter()
 {
     // One last try, without waiting, so that a count of dropped lines is not lost at exit.
     QMutexLocker lock(&m_mutex);
@@ -51,7 +51,7 @@ LogWriter::~LogWriter()
         ::close(m_ownDescriptor);
 }
 
-void LogWriter::writeLine(const QByteArray &line)
+void StderrWriter::writeLine(const QByteArray &line)
 {
     QMutexLocker lock(&m_mutex);
     if (!flushPending()) {
@@ -71,7 +71,7 @@ void LogWriter::writeLine(const QByteArray &line)
     flushPending();
 }
 
-bool LogWriter::flushPending()
+bool StderrWriter::flushPending()
 {
     while (!m_pending.isEmpty()) {
         const qint64 written = put(m_pending.constData(), m_pending.size());
@@ -89,7 +89,7 @@ bool LogWriter::flushPending()
     return true;
 }
 
-qint64 LogWriter::put(const char *data, qint64 size)
+qint64 StderrWriter::put(const char *data, qint64 size)
 {
     if (m_socket)
         return ::send(m_descriptor, data, size_t(size), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -100,7 +100,7 @@ namespace {
 
 void writeMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    static LogWriter writer(STDERR_FILENO);
+    static StderrWriter writer(STDERR_FILENO);
     writer.writeLine(qFormatLogMessage(type, context, message).toLocal8Bit());
 }
 

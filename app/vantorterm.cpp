@@ -1,14 +1,16 @@
 #include "vantorterm.h"
 
+#include "app/capturefile.h"
 #include "app/constants.h"
+#include "app/logtofile.h"
 #include "app/programtitle.h"
 #include "app/sendprogress.h"
 #include "app/settings.h"
+#include "app/waitingscreen.h"
 #include "common/logging.h"
 #include "fkeys/functiondlg.h"
 #include "link/devicelink.h"
 #include "link/linkconstants.h"
-#include "terminal/devicelog.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
@@ -18,14 +20,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <memory>
 
 using namespace Constants;
 using namespace LinkConstants;
@@ -35,7 +42,6 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     , m_ui(new Ui::Ostra)
     , m_link(new DeviceLink(this))
     , m_transmit(new TransmitPath(m_link, this))
-    , m_log(new DeviceLog(this))
 {
     m_ui->setupUi(this);
 
@@ -53,14 +59,8 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     view->setFont(withFixedPitchFallback(view->font()));
     auto textLayout = new QHBoxLayout(m_ui->textGroup);
     textLayout->addWidget(view);
-    m_waitingScreen = new QLabel(m_ui->textGroup);
-    m_waitingScreen->setObjectName(QStringLiteral("waitingScreen"));
-    m_waitingScreen->setAlignment(Qt::AlignCenter);
-    m_waitingScreen->setWordWrap(true);
-    m_waitingScreen->setTextFormat(Qt::RichText);
-    m_waitingScreen->setMargin(24);
+    m_waitingScreen = new WaitingScreen(view, m_ui->textGroup);
     textLayout->addWidget(m_waitingScreen);
-    view->installEventFilter(this);
 
     // Made without a parent; the layout below adopts it into hexaGroup.
     hexaEdit = new HexView;
@@ -76,12 +76,34 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     // goes to the device.
     connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
-    // Receive: every batch goes to both views.
+    // Receive: every batch goes to both views, and to the log while it is on.
     connect(m_link, &DeviceLink::bytesReceived, view,
             qOverload<const QByteArray &, qint64>(&OstraView::displayBytes));
     connect(m_link, &DeviceLink::bytesReceived, hexaEdit, &HexView::appendReceived);
-    wireLink();
-    wireLog();
+    m_logToFile = new LogToFile(m_ui->actionLog_to_File, m_link, this);
+    statusBar()->addPermanentWidget(m_logToFile->statusLabel());
+    connect(m_logToFile, &LogToFile::statusMessage, this, &VantorTerm::showStatus);
+    connect(m_logToFile, &LogToFile::stopped, this,
+            [this](const QString &message) { showWarning(tr("Log to File"), message); });
+    connect(m_logToFile, &LogToFile::refused, this, [this](const QString &message) {
+        QMessageBox::critical(this, tr("Log to File"), message);
+    });
+
+    // The connection's events as the user sees them: the status bar, the views, the waiting
+    // screen, and a long send's progress.
+    connect(m_link, &DeviceLink::connected, this, &VantorTerm::showConnected);
+    connect(m_link, &DeviceLink::openFailed, this, &VantorTerm::showOpenFailure);
+    connect(m_link, &DeviceLink::portClosed, this, &VantorTerm::showNoDevice);
+    connect(m_link, &DeviceLink::deviceGone, this, [this] {
+        m_waitingScreen->setOpenFailure(QString());
+        showStatus(tr(deviceNotFoundText));
+    });
+    connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
+    m_sendProgress = new SendProgress(this);
+    statusBar()->addPermanentWidget(m_sendProgress);
+    connect(m_link, &DeviceLink::sendProgress, m_sendProgress, &SendProgress::showProgress);
+    connect(m_link, &DeviceLink::sendFinished, m_sendProgress, &QWidget::hide);
+    connect(m_sendProgress, &SendProgress::stopClicked, m_link, &DeviceLink::stopSending);
 
     connect(m_ui->actionFunction_Settings, &QAction::triggered, this, &VantorTerm::functionSetting);
     connect(m_ui->action_Font, &QAction::triggered, view, &OstraView::changeFont);
@@ -92,8 +114,6 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     // Clear Screen also stops a send that is going out; keys typed meanwhile still go.
     connect(m_ui->action_Clear_Screen, &QAction::triggered, m_link, &DeviceLink::stopSending);
     connect(m_ui->actionE_xit, &QAction::triggered, this, &QWidget::close);
-    // Checked by the user; the settings check them without asking for a file.
-    connect(m_ui->actionLog_to_File, &QAction::triggered, this, &VantorTerm::logToFile);
     connect(m_ui->actionSend_File, &QAction::triggered, this, &VantorTerm::sendFile);
     connect(m_ui->actionTimestamps, &QAction::toggled, this, &VantorTerm::setTimestamps);
 
@@ -108,26 +128,6 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
 
 VantorTerm::~VantorTerm() = default;
 
-// The connection's events as the user sees them: the status bar, the views, the waiting screen,
-// and a long send's progress.
-void VantorTerm::wireLink()
-{
-    connect(m_link, &DeviceLink::connected, this, &VantorTerm::showConnected);
-    connect(m_link, &DeviceLink::openFailed, this, &VantorTerm::showOpenFailure);
-    connect(m_link, &DeviceLink::disconnected, this, &VantorTerm::showNoDevice);
-    connect(m_link, &DeviceLink::deviceGone, this, [this] {
-        m_openFailure.clear();
-        showStatus(tr(deviceNotFoundText));
-    });
-    connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
-
-    m_sendProgress = new SendProgress(this);
-    statusBar()->addPermanentWidget(m_sendProgress);
-    connect(m_link, &DeviceLink::sendProgress, m_sendProgress, &SendProgress::showProgress);
-    connect(m_link, &DeviceLink::sendFinished, m_sendProgress, &QWidget::hide);
-    connect(m_sendProgress, &SendProgress::stopClicked, m_link, &DeviceLink::stopSending);
-}
-
 void VantorTerm::showConnected(const QString &port)
 {
     m_ui->actionSend_File->setEnabled(true);
@@ -138,7 +138,7 @@ void VantorTerm::showConnected(const QString &port)
     view->show();
     m_ui->hexaGroup->setVisible(isHexamode);
     hexaEdit->show();
-    m_openFailure.clear();
+    m_waitingScreen->setOpenFailure(QString());
     showStatus(QLatin1String(deviceFoundText).arg(port));
 }
 
@@ -146,8 +146,9 @@ void VantorTerm::showConnected(const QString &port)
 // not read as absent: the status says which port failed and why.
 void VantorTerm::showOpenFailure(const QString &port, const QString &cause)
 {
-    m_openFailure = port + QStringLiteral(": ") + cause;
-    showStatus(tr(deviceNotFoundText) + QStringLiteral(" (%1)").arg(m_openFailure));
+    const QString failure = port + QStringLiteral(": ") + cause;
+    m_waitingScreen->setOpenFailure(failure);
+    showStatus(tr(deviceNotFoundText) + QStringLiteral(" (%1)").arg(failure));
     showNoDevice();
 }
 
@@ -196,39 +197,16 @@ void VantorTerm::setPortFinder(PortFinder finder)
 void VantorTerm::showStatus(const QString &text)
 {
     statusBar()->showMessage(text, 0);
-    // Every change of the connection is reported here, so the waiting screen follows it.
-    updateWaitingScreen();
 }
 
-QString VantorTerm::waitingText(const QString &openFailure)
+void VantorTerm::showWarning(const QString &title, const QString &message)
 {
-    if (openFailure.isEmpty()) {
-        return tr("<h2>Waiting for a Tarquel device</h2>"
-                  "<p>Connect a Tarquel device (USB 04D8:000A or 00DF).<br>"
-                  "The terminal looks for it once a second and opens it by itself.</p>");
-    }
-    QString text = tr("<h2>A Tarquel device was found but cannot be opened</h2>")
-                   + QStringLiteral("<p>") + openFailure.toHtmlEscaped() + QStringLiteral("</p>");
-    if (openFailure.contains(qt_error_string(EACCES))) {
-        text += tr("<p>This user may not use the port. Install the udev rule that comes with "
-                   "the terminal, or join the dialout group and log in again: see "
-                   "\"Access to the device\" in the README.</p>");
-    }
-    return text + tr("<p>The terminal tries again once a second.</p>");
-}
-
-void VantorTerm::updateWaitingScreen()
-{
-    m_waitingScreen->setText(waitingText(m_openFailure));
-}
-
-bool VantorTerm::eventFilter(QObject *watched, QEvent *event)
-{
-    // The waiting screen takes the text view's place whenever the view is hidden.
-    if (watched == view
-        && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
-        m_waitingScreen->setVisible(view->isHidden());
-    return QMainWindow::eventFilter(watched, event);
+    showStatus(message);
+    qCWarning(lcApp).noquote() << message;
+    auto box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 bool VantorTerm::event(QEvent *event)
@@ -346,15 +324,7 @@ void VantorTerm::loadSettings()
     isHexamode = stored.hexMode;
     m_ui->actionHexa_Mode->setChecked(isHexamode);
     m_ui->actionTimestamps->setChecked(stored.timestamps);
-    // A log that was on at the last close goes on, so that what a device plugged in later says
-    // first is not missed.
-    m_logFile = stored.logFile;
-    if (stored.logging && !m_logFile.isEmpty()) {
-        const QString problem = startLog(m_logFile);
-        showStatus(problem.isEmpty()
-                       ? tr("Logging resumed: %1").arg(m_logFile)
-                       : tr("Can't resume logging to %1: %2").arg(m_logFile, problem));
-    }
+    m_logToFile->restore(stored.logging, stored.logFile);
 }
 
 void VantorTerm::storeSettings()
@@ -371,8 +341,8 @@ void VantorTerm::storeSettings()
     values.functionDialogShown = functionDlg && functionDlg->isVisible();
     values.hexMode = isHexamode;
     values.timestamps = m_ui->actionTimestamps->isChecked();
-    values.logging = m_log->isOpen();
-    values.logFile = m_logFile;
+    values.logging = m_logToFile->isLogging();
+    values.logFile = m_logToFile->fileName();
 
     const QString problem = writeSettings(values);
     if (problem.isEmpty())
@@ -399,7 +369,7 @@ void VantorTerm::closeEvent(QCloseEvent *event)
     storeSettings();
     if (functionDlg && functionDlg->isVisible())
         functionDlg->close();
-    m_log->close();
+    m_logToFile->close();
     qCDebug(lcApp) << "closeEvent";
 }
 
@@ -411,4 +381,74 @@ void VantorTerm::closeOnQuitSignal()
     close();
     // A dialog still open (an About box, a file dialog) would keep the program running.
     QApplication::closeAllWindows();
+}
+
+void VantorTerm::setCaptureFileNamePrompt(FileNamePrompt prompt)
+{
+    m_captureFileNamePrompt = std::move(prompt);
+}
+
+void VantorTerm::saveCapture()
+{
+    const QString fileName
+        = m_captureFileNamePrompt
+              ? m_captureFileNamePrompt(this)
+              : QFileDialog::getSaveFileName(this, tr("Save Capture File"), QString(),
+                                             tr("html Files (*.html);;log Files (*.log)"));
+    if (fileName.isEmpty())
+        return;
+
+    // Taken after the dialog has closed, so data received meanwhile is part of the capture, and
+    // with the batches that the view still holds back for its next frame; as shown, with the
+    // time before each line that has one.
+    const std::unique_ptr<QTextDocument> stamped = view->stampedCopy();
+    const QTextDocument &shown = stamped ? *stamped : *view->document();
+    const QString content = captureText(shown, fileName.contains(QLatin1String(".html")));
+    const QString failure = writeCaptureFile(fileName, content.toLatin1());
+    if (!failure.isEmpty())
+        QMessageBox::critical(this, tr("save capture file Error!"), failure);
+}
+
+void VantorTerm::setSendFileNamePrompt(FileNamePrompt prompt)
+{
+    m_sendFileNamePrompt = std::move(prompt);
+}
+
+void VantorTerm::setLogFileNamePrompt(FileNamePrompt prompt)
+{
+    m_logToFile->setFileNamePrompt(std::move(prompt));
+}
+
+void VantorTerm::sendFile()
+{
+    const QString fileName
+        = m_sendFileNamePrompt
+              ? m_sendFileNamePrompt(this)
+              : QFileDialog::getOpenFileName(this, tr("Send File"), QString(), tr("All Files (*)"));
+    if (fileName.isEmpty())
+        return;
+    // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
+    // FIFO has no end to send up to.
+    const QFileInfo info(fileName);
+    auto file = std::make_unique<QFile>(fileName);
+    QString problem;
+    if (!info.exists())
+        problem = qt_error_string(ENOENT);
+    else if (!info.isFile())
+        problem = tr("not a regular file");
+    else if (!file->open(QIODevice::ReadOnly))
+        problem = file->errorString();
+    if (!problem.isEmpty()) {
+        QMessageBox::critical(this, tr("Send File"),
+                              tr("Can't send %1: %2").arg(fileName, problem));
+        return;
+    }
+    const qint64 size = file->size();
+    m_link->sendPaced(std::move(file), size, delay());
+}
+
+void VantorTerm::setTimestamps(bool on)
+{
+    view->setTimestamps(on);
+    m_logToFile->setTimestamps(on);
 }

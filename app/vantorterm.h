@@ -11,14 +11,14 @@
 // starts the link's tick.
 // Connect: each tick the link lists the Tarquel ports, decideConnection() (a pure rule) says
 // open, report or disconnect, and the link does it and tells: connected() brings the views up,
-// openFailed() and deviceGone() put the reason in the status bar and the waiting screen,
-// disconnected() takes the views down.
+// openFailed() and deviceGone() put the reason in the status bar and the WaitingScreen,
+// portClosed() takes the views down.
 // Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> DeviceLink hands
 // them over as one batch with its arrival time by bytesReceived() -> OstraView::displayBytes()
 // (filtered, inserted at most once per frame, lines cut to their newest 8,192 characters, the
 // newest 400 lines, each line's time in a margin while Timestamps is on),
-// HexView::appendReceived() (every byte) and, while Log to File is on, DeviceLog::write() (every
-// byte, with a marker line at each connect and disconnect).
+// HexView::appendReceived() (every byte) and LogToFile, which while it is on hands every byte to
+// DeviceLog::appendReceived(), with a marker line at each connect and disconnect.
 // Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath -> the link's
 // PacedSender, which writes a key's Latin-1 text at once, or a paste / F1-F12 binding one byte at
 // a time from the event loop, waiting after each at most the write delay; keys typed meanwhile
@@ -42,14 +42,14 @@
 #include <memory>
 
 class DeviceLink;
-class DeviceLog;
 class FunctionDlg;
 class HexView;
+class LogToFile;
 class OstraView;
-class QLabel;
 class QMessageBox;
 class SendProgress;
 class TransmitPath;
+class WaitingScreen;
 namespace Ui {
 class Ostra;
 }
@@ -80,15 +80,10 @@ public:
     void setLogFileNamePrompt(FileNamePrompt prompt);
     void setSendFileNamePrompt(FileNamePrompt prompt);
 
-    // What the empty terminal says while no device is connected; openFailure is why the last
-    // open failed ("port: cause"), empty when none did.
-    static QString waitingText(const QString &openFailure);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void about();
@@ -101,7 +96,6 @@ private slots:
     void readComm();
     void checkConnection();
     void setHexamode(bool on);
-    void logToFile(bool on);
     void sendFile();
     void setTimestamps(bool on);
 
@@ -114,12 +108,8 @@ private:
     void loadSettings();
     void storeSettings();
     void openFunctionDialog();
-    void updateWaitingScreen();
-    void wireLog();
-    // Starts logging into fileName; returns why it cannot, empty when it can.
-    QString startLog(const QString &fileName);
-    void stopLog(const QString &message);
-    void updateLogStatus();
+    // Says in the status bar and in a box that does not hold up the terminal, which goes on.
+    void showWarning(const QString &title, const QString &message);
 
     std::unique_ptr<Ui::Ostra> m_ui;
     OstraView *view = nullptr;
@@ -128,22 +118,14 @@ private:
     bool isHexamode = false;
     DeviceLink *m_link = nullptr;
     TransmitPath *m_transmit = nullptr;
-    // Fills the text pane while the text view is hidden (no device).
-    QLabel *m_waitingScreen = nullptr;
+    WaitingScreen *m_waitingScreen = nullptr;
+    LogToFile *m_logToFile = nullptr;
     SendProgress *m_sendProgress = nullptr;
-    // Why the last open failed ("port: cause"), for the waiting screen; empty when none did.
-    QString m_openFailure;
     // A dialog restored before the window is on screen waits for it, so that the window
     // manager stacks it above the window instead of below.
     bool m_functionDlgAwaitsWindow = false;
     FileNamePrompt m_captureFileNamePrompt;
-    FileNamePrompt m_logFileNamePrompt;
     FileNamePrompt m_sendFileNamePrompt;
-    DeviceLog *m_log = nullptr;
-    // "Logging to capture.log (2.1 MB)" in the status bar while logging is on.
-    QLabel *m_logStatus = nullptr;
-    // The file logged to last, for the folder the next one is asked in.
-    QString m_logFile;
     // The close runs once, however many quit signals and closes arrive.
     bool m_closed = false;
     bool m_quitting = false;

@@ -182,5 +182,5 @@ void DeviceLink::releaseChannel(ChannelEnd end, const QString &reason)
     else
         delete m_channel;
     m_channel = nullptr;
-    emit disconnected(port, reason);
+    emit portClosed(port, reason);
 }

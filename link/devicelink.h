@@ -64,8 +64,8 @@ signals:
     void openFailed(const QString &port, const QString &cause);
     // The open port was closed: reason says why (the device went away, failed, or the link was
     // told to close it).
-    void disconnected(const QString &port, const QString &reason);
-    // The device is no longer there: after disconnected() when its port was open, alone when
+    void portClosed(const QString &port, const QString &reason);
+    // The device is no longer there: after portClosed() when its port was open, alone when
     // it could not be opened.
     void deviceGone();
     // A batch as received, and when it came (milliseconds since the epoch, which cost nothing to

@@ -1,4 +1,4 @@
-#include "txencoding.h"
+#include "transmitencoding.h"
 
 QByteArray typedBytes(const QString &text)
 {

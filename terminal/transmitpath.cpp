@@ -2,7 +2,7 @@
 
 #include "common/logging.h"
 #include "link/devicelink.h"
-#include "terminal/txencoding.h"
+#include "terminal/transmitencoding.h"
 
 #include <QDebug>
 

@@ -2,6 +2,7 @@
 // the connection timer, the waiting screen and the way it closes.
 
 #include "app/vantorterm.h"
+#include "app/waitingscreen.h"
 #include "devsim/connectedwindow.h"
 #include "fkeys/functiondlg.h"
 #include "support/simulateddevice.h"
@@ -421,7 +422,7 @@ void TestMainWindow::waitingScreenSaysWhatTheTerminalWaitsFor()
         QStringLiteral("the Tarquel Device was not found. (")));
     // Refused access gets the way to it.
     const QString refused
-        = VantorTerm::waitingText(QStringLiteral("ttyACM0: ") + qt_error_string(EACCES));
+        = WaitingScreen::text(QStringLiteral("ttyACM0: ") + qt_error_string(EACCES));
     QVERIFY(refused.contains(QStringLiteral("dialout")));
     QVERIFY(refused.contains(QStringLiteral("\"Access to the device\"")));
     // Unplugged, it is simply absent again.

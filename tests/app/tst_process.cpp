@@ -2,7 +2,7 @@
 // stored, also when standard error is a pipe whose reader has gone; and a standard error that
 // nobody drains cannot hold the program up.
 
-#include "app/logwriter.h"
+#include "app/stderrwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,7 +158,7 @@ void TestProcess::stalledStandardErrorNeverBlocks()
     constexpr int lineCount = 5000;
     QByteArray received;
     {
-        LogWriter writer(pipe[1]);
+        StderrWriter writer(pipe[1]);
         for (int n = 0; n < lineCount; ++n)
             writer.writeLine(QByteArray::number(n).rightJustified(99, '.'));
         ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);

@@ -34,7 +34,7 @@ struct Link
                          [this](const QString &port, const QString &cause) {
                              events << "open failed " + port + ": " + cause;
                          });
-        QObject::connect(&link, &DeviceLink::disconnected,
+        QObject::connect(&link, &DeviceLink::portClosed,
                          [this](const QString &port, const QString &reason) {
                              events << "disconnected " + port + ": " + reason;
                          });

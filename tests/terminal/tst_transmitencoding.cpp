@@ -1,4 +1,4 @@
-#include "terminal/txencoding.h"
+#include "terminal/transmitencoding.h"
 
 #include <QtTest>
 
@@ -65,4 +65,4 @@ void TestTxEncoding::pacedByteOfEveryCodeUnit()
 }
 
 QTEST_MAIN(TestTxEncoding)
-#include "tst_txencoding.moc"
+#include "tst_transmitencoding.moc"
