@@ -1,17 +1,9 @@
 // Saving the terminal's content: which format a name gives, what the file holds, and what the
 // user is told when the file cannot be written.
 
-#include "app/vantorterm.h"
-#include "devsim/connectedwindow.h"
-#include "support/simulateddevice.h"
+#include "support/terminaluser.h"
 #include "support/testenvironment.h"
-#include "terminal/hexview.h"
-#include "terminal/ostraview.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
@@ -29,27 +21,11 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Records the title and text of every critical box the window shows, and closes it.
-class BoxWatcher : public QObject
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
-public:
-    BoxWatcher()
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (auto box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes.append(box->windowTitle() + QLatin1Char('/') + box->text());
-                icons.append(box->icon());
-                box->accept();
-            }
-        });
-        m_poll.start(10);
-    }
-    QStringList boxes;
-    QList<QMessageBox::Icon> icons;
-
-private:
-    QTimer m_poll;
-};
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 } // namespace
 
@@ -61,25 +37,14 @@ private slots:
     void formatFollowsTheName_data();
     void formatFollowsTheName();
     void emptyViewGivesEmptyTextFile();
-    void replacesAnExistingFile();
-    void charactersBeyondLatin1BecomeQuestionMarks();
     void plainCaptureHoldsEveryByteShown();
     void cancelWritesNothing();
     void unopenableFileIsReported();
-    void failedWriteIsReported();
+    void failedWriteKeepsTheOldFile();
     void targetsASafeReplaceCannotTake_data();
     void targetsASafeReplaceCannotTake();
 
 private:
-    // Saves the view's content under name; returns the boxes the window showed.
-    QStringList save(VantorTerm &window, const QString &name)
-    {
-        window.setCaptureFileNamePrompt([name](QWidget *) { return name; });
-        BoxWatcher watcher;
-        QMetaObject::invokeMethod(&window, "saveCapture");
-        return watcher.boxes;
-    }
-
     TestEnvironment m_environment;
 };
 
@@ -100,13 +65,10 @@ void TestCapture::formatFollowsTheName()
     QFETCH(QString, name);
     QFETCH(bool, html);
 
-    QTemporaryDir folder;
-    VantorTerm window;
-    auto view = window.findChild<OstraView *>();
-    view->setPlainText(QString::fromLatin1("AT\nOK <ready> & done caf\xe9"));
-
-    const QString path = folder.filePath(name);
-    QCOMPARE(save(window, path), QStringList());
+    TerminalUser user;
+    QVERIFY(user.deviceSends("AT\r\nOK <ready> & done caf\xe9"));
+    const QString path = user.filePath(name);
+    QCOMPARE(user.capture(path), QString());
     QVERIFY2(QFile::exists(path), "no suffix is added to the chosen name");
     const QByteArray content = fileContent(path);
     if (html) {
@@ -119,59 +81,30 @@ void TestCapture::formatFollowsTheName()
     }
 }
 
+// An empty screen replaces what the file held with nothing.
 void TestCapture::emptyViewGivesEmptyTextFile()
 {
-    QTemporaryDir folder;
-    VantorTerm window;
-    const QString path = folder.filePath("empty.log");
-    QCOMPARE(save(window, path), QStringList());
+    TerminalUser user;
+    const QString path = user.filePath("old.log");
+    QVERIFY(writeFile(path, QByteArray(10000, 'x')));
+    QCOMPARE(user.capture(path), QString());
     QVERIFY(QFile::exists(path));
     QCOMPARE(QFileInfo(path).size(), 0);
 }
 
-void TestCapture::replacesAnExistingFile()
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath("old.log");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(10000, 'x'));
-    }
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QStringLiteral("short"));
-    QCOMPARE(save(window, path), QStringList());
-    QCOMPARE(fileContent(path), QByteArray("short"));
-}
-
-void TestCapture::charactersBeyondLatin1BecomeQuestionMarks()
-{
-    QTemporaryDir folder;
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QString::fromUtf8("caf\u00e9 \u20ac5"));
-    const QString path = folder.filePath("latin1.log");
-    QCOMPARE(save(window, path), QStringList());
-    QCOMPARE(fileContent(path), QByteArray("caf\xe9 ?5"));
-}
-
 void TestCapture::plainCaptureHoldsEveryByteShown()
 {
-    SimulatedDevice device;
-    QVERIFY(device.isValid());
-    ConnectedWindow terminal(device.portName());
-    QVERIFY(terminal.connectDevice());
+    TerminalUser user;
     QByteArray everyByte;
     for (int value = 0; value < 256; ++value)
         everyByte.append(char(value));
-    QVERIFY(device.send(everyByte));
-    QTRY_COMPARE(terminal.hexView()->data().size(), 256);
+    QVERIFY(user.deviceSends(everyByte));
     // Batches received a moment before the save, still waiting for the next frame to be shown.
-    terminal.view()->displayBytes("AB");
-    terminal.view()->displayBytes("CD");
+    QVERIFY(user.device().send("AB"));
+    QVERIFY(user.deviceSends("CD"));
 
-    QTemporaryDir folder;
-    const QString path = folder.filePath("bytes.log");
-    QCOMPARE(save(terminal.window, path), QStringList());
+    const QString path = user.filePath("bytes.log");
+    QCOMPARE(user.capture(path), QString());
     // What the view shows of them: NUL and CR dropped, BS taking back the BEL before it.
     QByteArray shown = everyByte;
     shown.remove(0x0d, 1).remove(0x07, 2).remove(0, 1);
@@ -180,55 +113,50 @@ void TestCapture::plainCaptureHoldsEveryByteShown()
 
 void TestCapture::cancelWritesNothing()
 {
-    QTemporaryDir folder;
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
-    QCOMPARE(save(window, QString()), QStringList());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    TerminalUser user;
+    QVERIFY(user.deviceSends("data"));
+    QCOMPARE(user.capture(QString()), QString());
+    QCOMPARE(QDir(user.filePath(QString())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
 }
 
 void TestCapture::unopenableFileIsReported()
 {
-    QTemporaryDir folder;
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QStringLiteral("data"));
-    const QString path = folder.filePath("no/such/folder/capture.log");
-    const QStringList boxes = save(window, path);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes.first(), QStringLiteral("save capture file Error!/Can't Open File (") + path
-                                + QStringLiteral(": No such file or directory)"));
+    TerminalUser user;
+    QVERIFY(user.deviceSends("data"));
+    const QString path = user.filePath("no/such/folder/capture.log");
+    QCOMPARE(user.capture(path), QStringLiteral("Can't Open File (") + path
+                                     + QStringLiteral(": No such file or directory)"));
     QVERIFY(!QFile::exists(path));
-    QCOMPARE(window.findChild<OstraView *>()->toPlainText(), QStringLiteral("data"));
+    QCOMPARE(user.textShown(), QStringLiteral("data"));
 }
 
-void TestCapture::failedWriteIsReported()
+// A capture that fails half-way, as on a full disk, leaves the file it was to replace as it was.
+void TestCapture::failedWriteKeepsTheOldFile()
 {
-    QTemporaryDir folder;
-    const QString path = folder.filePath("old.log");
-    {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("the capture of yesterday");
-    }
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QString(100000, QLatin1Char('x')));
+    TerminalUser user;
+    const QString path = user.filePath("old.log");
+    QVERIFY(writeFile(path, "the capture of yesterday"));
+    QByteArray lines;
+    for (int n = 0; n < 300; ++n)
+        lines += QByteArray(60, char('a' + n % 26)) + '\n';
+    QVERIFY(user.deviceSends(lines));
 
-    // Files of this process may not grow past 4 KB, so the new capture fails half-way, as on a
-    // full disk.
+    // Files of this process may not grow past 4 KB.
     rlimit before{};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
     rlimit small = before;
     small.rlim_cur = 4096;
     const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const QStringList boxes = save(window, path);
+    const QString box = user.capture(path);
     setrlimit(RLIMIT_FSIZE, &before);
     signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(boxes, QStringList{QStringLiteral("save capture file Error!/Can't Write File (") + path
-                                + QStringLiteral(": File too large)")});
+    QCOMPARE(box,
+             QStringLiteral("Can't Write File (") + path + QStringLiteral(": File too large)"));
     QCOMPARE(fileContent(path), QByteArray("the capture of yesterday"));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.log"});
+    QCOMPARE(QDir(user.filePath(QString())).entryList(QDir::Files), QStringList{"old.log"});
 }
 
 void TestCapture::targetsASafeReplaceCannotTake_data()
@@ -266,17 +194,14 @@ void TestCapture::targetsASafeReplaceCannotTake()
         old.close();
         QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
     }
-    VantorTerm window;
-    window.findChild<OstraView *>()->setPlainText(QStringLiteral("AT\nOK"));
-    const QStringList boxes = save(window, path);
+    TerminalUser user;
+    QVERIFY(user.deviceSends("AT\r\nOK"));
+    const QString box = user.capture(path);
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    if (cause.isEmpty()) {
-        QCOMPARE(boxes, QStringList());
-    } else {
-        QCOMPARE(boxes, QStringList{QStringLiteral("save capture file Error!/Can't Open File (")
-                                    + path + QStringLiteral(": ") + cause + QLatin1Char(')')});
-    }
+    QCOMPARE(box, cause.isEmpty() ? QString()
+                                  : QStringLiteral("Can't Open File (") + path
+                                        + QStringLiteral(": ") + cause + QLatin1Char(')'));
     const QFileInfo after(path);
     if (target == "folder") {
         QVERIFY(after.isDir());
