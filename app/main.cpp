@@ -1,6 +1,7 @@
 #include "app/quitsignals.h"
 #include "app/stderrwriter.h"
 #include "app/vantorterm.h"
+#include "compat/qtcompat.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
 {
     installLogHandler();
     registerImages();
+    QtCompat::enableHighDpiScaling();
     int result = 0;
     {
         QApplication application(argc, argv);

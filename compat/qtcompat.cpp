@@ -1,6 +1,7 @@
 #include "qtcompat.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QSettings>
 
 #include <algorithm>
@@ -78,6 +79,10 @@ void prepareSettingsForReading(QSettings &)
 void prepareSettingsForWriting(QSettings &)
 {}
 
+// Qt 6 always scales, by the screen's own factor and with pixmaps at the screen's density.
+void enableHighDpiScaling()
+{}
+
 } // namespace QtCompat
 
 #else
@@ -134,6 +139,21 @@ void prepareSettingsForWriting(QSettings &settings)
     settings.clear();
     for (auto entry = stored.cbegin(); entry != stored.cend(); ++entry)
         settings.setValue(entry.key(), entry.value());
+}
+
+// Unscaled, Qt 5 draws text at the desktop's font resolution (Xft.dpi) but the window, its
+// margins and its images in device pixels: at 200% the text is twice as large in a window of the
+// 100% size, and wraps. Scaled, all of it grows together, and icons take their "@2x" pictures.
+// The factor is passed through unrounded, as Qt 6 does: rounded, a 150% desk would get a window
+// twice as large (800 x 600 becomes 1600 x 1200, taller than a 1080-line screen) around text at
+// 150%, and a 125% desk the unscaled window around text at 125%. QT_SCALE_FACTOR_ROUNDING_POLICY
+// still overrides this, and QT_ENABLE_HIGHDPI_SCALING=0 turns the scaling off.
+void enableHighDpiScaling()
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 }
 
 } // namespace QtCompat

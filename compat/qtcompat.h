@@ -35,4 +35,8 @@ void prepareSettingsForReading(QSettings &settings);
 // build can only write UTF-8.
 void prepareSettingsForWriting(QSettings &settings);
 
+// Makes the window, its images and its text follow the screen's scale together (Qt 6 always
+// does); called before the application object is made.
+void enableHighDpiScaling();
+
 } // namespace QtCompat

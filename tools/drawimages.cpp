@@ -4,6 +4,8 @@
 // icon theme:  drawimages --icons <theme folder>  writes <n>x<n>/apps/tarquel-terminal.png.
 //
 // Every picture is drawn on a 48 x 48 grid; the logo is the same grid scaled up to 512 pixels.
+// The 48-pixel pictures are drawn a second time at 96 pixels as "<name>@2x.png", which Qt shows
+// in their place on a screen scaled beyond 100%, so that they stay sharp there.
 // Letters are drawn as strokes rather than with a font, so that the output does not depend on
 // the fonts installed on the machine that runs the tool.
 
@@ -31,6 +33,9 @@ const QColor red(0xd6, 0x45, 0x41);
 const QColor redDark(0x8c, 0x26, 0x22);
 
 const qreal pi = 3.14159265358979;
+
+// The side of the grid every picture is drawn on, and the size of the toolbar's pictures.
+const int grid = 48;
 
 QPen outlinePen(const QColor &color = tealDark, qreal width = 2)
 {
@@ -384,7 +389,7 @@ bool drawPicture(void (*draw)(QPainter &), int pixels, const QString &path)
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(pixels / 48.0, pixels / 48.0);
+    painter.scale(qreal(pixels) / grid, qreal(pixels) / grid);
     draw(painter);
     painter.end();
     if (!QDir().mkpath(QFileInfo(path).path()) || !image.save(path, "PNG")) {
@@ -415,8 +420,15 @@ int main(int argc, char *argv[])
         return 0;
     }
     for (const Picture &picture : pictures) {
-        const QString path = folder.filePath(QString::fromLatin1(picture.fileName));
-        if (!drawPicture(picture.draw, picture.pixels, path))
+        const QString fileName = QString::fromLatin1(picture.fileName);
+        if (!drawPicture(picture.draw, picture.pixels, folder.filePath(fileName)))
+            return 1;
+        // The logo is large enough for any screen as it is.
+        if (picture.pixels != grid)
+            continue;
+        const QFileInfo name(fileName);
+        const QString doubled = name.completeBaseName() + QStringLiteral("@2x.") + name.suffix();
+        if (!drawPicture(picture.draw, 2 * grid, folder.filePath(doubled)))
             return 1;
     }
     return 0;

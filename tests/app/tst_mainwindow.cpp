@@ -12,9 +12,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -77,6 +79,7 @@ private slots:
 
     void menusAndToolBar();
     void windowOnFirstRun();
+    void imagesComeTwiceAsLargeForScaledScreens();
     void aboutBox();
     void toolbarToggleHidesOnlyTheToolBar();
     void hexToggleShowsAndHidesOnlyTheHexPane();
@@ -160,6 +163,35 @@ void TestMainWindow::windowOnFirstRun()
     // Text pane above hex pane.
     window.findChild<QAction *>("actionHexa_Mode")->setChecked(true);
     QVERIFY(textGroup->geometry().bottom() < hexaGroup->geometry().top());
+}
+
+// The built-in images keep their sizes, and each but the logo, which is large enough for any
+// screen, has a twice as large "@2x" picture beside it, which Qt takes on a scaled screen.
+void TestMainWindow::imagesComeTwiceAsLargeForScaledScreens()
+{
+    const QDir folder(QStringLiteral(":/Ostra/images"));
+    QMap<QString, QSize> sizes;
+    for (const QString &name : folder.entryList(QDir::Files))
+        sizes.insert(name, QImage(folder.filePath(name)).size());
+    QCOMPARE(sizes.take(QStringLiteral("TARQUEL_LOGO.png")), QSize(512, 512));
+    QVERIFY(!sizes.contains(QStringLiteral("TARQUEL_LOGO@2x.png")));
+
+    const QString doubledSuffix = QStringLiteral("@2x.png");
+    int pictures = 0;
+    for (auto entry = sizes.cbegin(); entry != sizes.cend(); ++entry) {
+        const QString &name = entry.key();
+        if (name.endsWith(doubledSuffix)) {
+            const QString single = name.chopped(doubledSuffix.size()) + QStringLiteral(".png");
+            QVERIFY2(sizes.contains(single), qPrintable(name + " has no picture at 1x"));
+            continue;
+        }
+        ++pictures;
+        QVERIFY2(entry.value() == QSize(48, 48), qPrintable(name));
+        const QString doubled = name.chopped(4) + doubledSuffix;
+        QVERIFY2(sizes.value(doubled) == QSize(96, 96), qPrintable(doubled));
+    }
+    // The thirteen 48-pixel images the window and the function-key dialog have always had.
+    QVERIFY(pictures >= 13);
 }
 
 void TestMainWindow::aboutBox()
