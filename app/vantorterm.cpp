@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -99,6 +100,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
         showStatus(tr(deviceNotFoundText));
     });
     connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
+    connect(m_link, &DeviceLink::readFailed, this, &VantorTerm::showSendFileStopped);
     m_sendProgress = new SendProgress(this);
     statusBar()->addPermanentWidget(m_sendProgress);
     connect(m_link, &DeviceLink::sendProgress, m_sendProgress, &SendProgress::showProgress);
@@ -428,23 +430,36 @@ void VantorTerm::sendFile()
     if (fileName.isEmpty())
         return;
     // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
-    // FIFO has no end to send up to.
+    // FIFO has no end to send up to. The device may have gone while the file was chosen.
     const QFileInfo info(fileName);
     auto file = std::make_unique<QFile>(fileName);
     QString problem;
-    if (!info.exists())
+    if (!m_link->isConnected())
+        problem = tr(deviceNotFoundText);
+    else if (!info.exists())
         problem = qt_error_string(ENOENT);
     else if (!info.isFile())
         problem = tr("not a regular file");
-    else if (!file->open(QIODevice::ReadOnly))
+    else if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         problem = file->errorString();
     if (!problem.isEmpty()) {
         QMessageBox::critical(this, tr("Send File"),
                               tr("Can't send %1: %2").arg(fileName, problem));
         return;
     }
+    // As far as it is now: what is added while it goes out stays for the next send.
     const qint64 size = file->size();
-    m_link->sendPaced(std::move(file), size, delay());
+    m_link->sendPaced(std::move(file), size, fileName, delay());
+}
+
+void VantorTerm::showSendFileStopped(const QString &fileName, qint64 sent, qint64 size,
+                                     const QString &reason)
+{
+    const QLocale locale;
+    const QString count
+        = size < 0 ? tr("%1 bytes").arg(locale.toString(sent))
+                   : tr("%1 of %2 bytes").arg(locale.toString(sent), locale.toString(size));
+    showStatus(tr("Send File of %1 stopped after %2: %3").arg(fileName, count, reason));
 }
 
 void VantorTerm::setTimestamps(bool on)

@@ -104,6 +104,8 @@ private:
     void showConnected(const QString &port);
     void showOpenFailure(const QString &port, const QString &cause);
     void showNoDevice();
+    void showSendFileStopped(const QString &fileName, qint64 sent, qint64 size,
+                             const QString &reason);
     void disconnectDevice();
     void loadSettings();
     void storeSettings();

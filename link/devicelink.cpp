@@ -79,9 +79,10 @@ void DeviceLink::sendPaced(const QByteArray &bytes, int delay)
     m_sender->sendPaced(bytes, delay);
 }
 
-void DeviceLink::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay)
+void DeviceLink::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, const QString &name,
+                           int delay)
 {
-    m_sender->sendPaced(std::move(source), size, delay);
+    m_sender->sendPaced(std::move(source), size, name, delay);
 }
 
 void DeviceLink::stopSending()

@@ -22,12 +22,20 @@ struct PacedSender::Item
     // Negative for a typed key: one write, no wait.
     int delay = -1;
     int next = 0;
-    // Where the rest of a file comes from, and how much of it is still to be read.
+    // Where the rest of a file comes from, and how much of it is still to be read: negative
+    // while it is read to its end.
     std::unique_ptr<QIODevice> source;
     qint64 unread = 0;
+    // What a failure calls the source, its size as it was handed over, and how much of it has
+    // been read.
+    QString name;
+    qint64 size = 0;
+    qint64 read = 0;
 
     bool typed() const { return delay < 0; }
-    qint64 left() const { return bytes.size() - next + unread; }
+    bool openEnded() const { return unread < 0; }
+    // What is still to be written of it, as far as it is known.
+    qint64 left() const { return bytes.size() - next + std::max<qint64>(unread, 0); }
 };
 
 PacedSender::PacedSender(QObject *parent)
@@ -38,7 +46,7 @@ PacedSender::PacedSender(QObject *parent)
     m_progressTimer.setInterval(progressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
         if (m_started.elapsed() >= progressAfter)
-            emit progress(sent(), m_total);
+            emit progress(sent(), total());
     });
 }
 
@@ -63,12 +71,15 @@ void PacedSender::sendPaced(const QByteArray &bytes, int delay)
     enqueue(std::move(item));
 }
 
-void PacedSender::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay)
+void PacedSender::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, const QString &name,
+                            int delay)
 {
     Item item;
     item.delay = std::max(delay, 0);
     item.source = std::move(source);
-    item.unread = std::max<qint64>(size, 0);
+    item.unread = size > 0 ? size : -1;
+    item.name = name;
+    item.size = item.unread;
     enqueue(std::move(item));
 }
 
@@ -81,7 +92,7 @@ void PacedSender::sendTyped(const QByteArray &bytes)
 
 void PacedSender::enqueue(Item item)
 {
-    if (item.left() == 0)
+    if (item.left() == 0 && !item.openEnded())
         return;
     const bool wasIdle = m_queue.empty();
     m_total += item.left();
@@ -141,9 +152,10 @@ void PacedSender::sendNext()
         // that a key typed meanwhile still goes after it.
         QString readFailure;
         if (!refill(item, &readFailure)) {
+            const Item ended = std::move(item);
             m_queue.pop_front();
             if (!readFailure.isEmpty())
-                emit readFailed(readFailure);
+                emit readFailed(ended.name, ended.read, ended.size, readFailure);
             continue;
         }
         if (!item.typed() && m_channel && m_channel->bytesToWrite() >= maximumPending) {
@@ -180,16 +192,27 @@ bool PacedSender::refill(Item &item, QString *failure)
         return true;
     if (item.unread == 0 || !item.source)
         return false;
-    item.bytes = item.source->read(std::min(item.unread, pieceSize));
+    const qint64 wanted = item.openEnded() ? pieceSize : std::min(item.unread, pieceSize);
+    item.bytes.resize(int(wanted));
+    const qint64 got = item.source->read(item.bytes.data(), wanted);
+    item.bytes.resize(int(std::max<qint64>(got, 0)));
     item.next = 0;
-    if (item.bytes.isEmpty()) {
-        // A file that shrank or cannot be read: what is left of it cannot be sent.
-        *failure = item.source->errorString();
-        m_total -= item.unread;
+    if (got <= 0) {
+        // A file that shrank or cannot be read: what is left of it cannot be sent. One read to
+        // its end has simply ended.
+        if (got < 0)
+            *failure = item.source->errorString();
+        else if (!item.openEnded())
+            *failure = tr("the file ended early");
+        m_total -= std::max<qint64>(item.unread, 0);
         item.unread = 0;
         return false;
     }
-    item.unread -= item.bytes.size();
+    item.read += got;
+    if (item.openEnded())
+        m_total += got;
+    else
+        item.unread -= got;
     return true;
 }
 
@@ -206,6 +229,13 @@ qint64 PacedSender::sent() const
 {
     const qint64 pending = m_channel ? m_channel->bytesToWrite() : 0;
     return std::clamp<qint64>(m_handed - pending, 0, m_total);
+}
+
+qint64 PacedSender::total() const
+{
+    const bool known = std::none_of(m_queue.cbegin(), m_queue.cend(),
+                                    [](const Item &item) { return item.openEnded(); });
+    return known ? m_total : -1;
 }
 
 void PacedSender::finish()

@@ -34,8 +34,10 @@ public:
     void setChannel(SerialPort *channel);
 
     void sendPaced(const QByteArray &bytes, int delay);
-    // The size bytes of source, read a piece at a time as they are sent.
-    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay);
+    // The size bytes of source, read a piece at a time as they are sent: as far as the source
+    // was when it was handed over, or to its end when size is 0 or less (a file under /proc
+    // reads as empty but has content). name is what a failure calls it.
+    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, const QString &name, int delay);
     // Written at once when nothing is queued, else after everything queued before it.
     void sendTyped(const QByteArray &bytes);
 
@@ -46,11 +48,12 @@ public:
 signals:
     // A write failed; the rest of that string or key has been dropped.
     void writeFailed();
-    // A file being sent could not be read further (reason in the system's words); the rest of
-    // it has been dropped.
-    void readFailed(const QString &reason);
+    // The source called name could not be read further, after sent of its size bytes (size is
+    // negative when it was read to its end); reason says why, in the system's words or as "the
+    // file ended early". The rest of it has been dropped.
+    void readFailed(const QString &name, qint64 sent, qint64 size, const QString &reason);
     // While a send has lasted a second or more, now and then: bytes written to the port, of the
-    // total.
+    // total, which is negative while a source is read to its end.
     void progress(qint64 sent, qint64 total);
     // Everything queued has been written, or dropped.
     void finished();
@@ -66,6 +69,7 @@ private:
     // bytes are used up; failure says why a source could not be read.
     bool refill(Item &item, QString *failure);
     qint64 sent() const;
+    qint64 total() const;
     void dropAll();
     // After items were dropped: sends what is left, or says the send is over.
     void resume();

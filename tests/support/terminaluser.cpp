@@ -61,6 +61,8 @@ void TerminalUser::start()
     m_terminal->stopTicks();
     // The prompts answer with the file the story names next.
     const auto nextFile = [this](QWidget *) {
+        if (m_whileChoosing)
+            std::exchange(m_whileChoosing, {})();
         return m_nextFile;
     };
     m_terminal->window.setLogFileNamePrompt(nextFile);
@@ -222,9 +224,10 @@ QString TerminalUser::logLabel() const
     return label && label->isVisible() ? label->text() : QString();
 }
 
-QString TerminalUser::sendFile(const QString &fileName)
+QString TerminalUser::sendFile(const QString &fileName, const std::function<void()> &whileChoosing)
 {
     m_nextFile = fileName;
+    m_whileChoosing = whileChoosing;
     return answeringBox([this] { action(window(), "actionSend_File")->trigger(); });
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class ConnectedWindow;
@@ -73,8 +74,9 @@ public:
     // The log's label in the status bar, empty while it is hidden.
     QString logLabel() const;
 
-    // Send File with fileName chosen; returns the text of the box that refused it, if any.
-    QString sendFile(const QString &fileName);
+    // Send File with fileName chosen, whileChoosing done while its dialog is open; returns the
+    // text of the box that refused it, if any.
+    QString sendFile(const QString &fileName, const std::function<void()> &whileChoosing = {});
     // Stop beside the send's progress; whether the progress was showing.
     bool stopSending();
     bool sendProgressShown() const;
@@ -106,4 +108,5 @@ private:
     std::unique_ptr<SimulatedDevice> m_device;
     std::unique_ptr<ConnectedWindow> m_terminal;
     QString m_nextFile;
+    std::function<void()> m_whileChoosing;
 };
