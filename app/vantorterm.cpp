@@ -21,7 +21,6 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -32,7 +31,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cerrno>
 #include <memory>
 
 using namespace Constants;
@@ -42,7 +40,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
     , m_ui(new Ui::Ostra)
     , m_link(new DeviceLink(this))
-    , m_transmit(new TransmitPath(m_link, this))
+    , m_transmit(new TransmitPath(this))
 {
     m_ui->setupUi(this);
 
@@ -74,9 +72,12 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
             [this] { showStatus(hexaEdit->droppedNotice()); });
 
     // Transmit: what is typed or pasted into either view (a click gives the hex view the focus)
-    // goes to the device.
+    // goes to the device, through the transmit path to the link's paced sender.
     connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
+    connect(m_transmit, &TransmitPath::typed, m_link, &DeviceLink::sendTyped);
+    connect(m_transmit, &TransmitPath::paced, m_link, &DeviceLink::sendPaced);
+    connect(m_transmit, &TransmitPath::fileOpened, m_link, &DeviceLink::sendFile);
     // Receive: every batch goes to both views, and to the log while it is on.
     connect(m_link, &DeviceLink::bytesReceived, view,
             qOverload<const QByteArray &, qint64>(&OstraView::displayBytes));
@@ -429,27 +430,12 @@ void VantorTerm::sendFile()
               : QFileDialog::getOpenFileName(this, tr("Send File"), QString(), tr("All Files (*)"));
     if (fileName.isEmpty())
         return;
-    // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
-    // FIFO has no end to send up to. The device may have gone while the file was chosen.
-    const QFileInfo info(fileName);
-    auto file = std::make_unique<QFile>(fileName);
-    QString problem;
-    if (!m_link->isConnected())
-        problem = tr(deviceNotFoundText);
-    else if (!info.exists())
-        problem = qt_error_string(ENOENT);
-    else if (!info.isFile())
-        problem = tr("not a regular file");
-    else if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        problem = file->errorString();
-    if (!problem.isEmpty()) {
+    // The device may have gone while the file was chosen.
+    const QString problem
+        = m_link->isConnected() ? m_transmit->sendFile(fileName) : tr(deviceNotFoundText);
+    if (!problem.isEmpty())
         QMessageBox::critical(this, tr("Send File"),
                               tr("Can't send %1: %2").arg(fileName, problem));
-        return;
-    }
-    // As far as it is now: what is added while it goes out stays for the next send.
-    const qint64 size = file->size();
-    m_link->sendPaced(std::move(file), size, fileName, delay());
 }
 
 void VantorTerm::showSendFileStopped(const QString &fileName, qint64 sent, qint64 size,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/pace.h"
 #include "link/connectionrules.h"
 
 #include <QByteArray>
@@ -47,12 +48,12 @@ public:
 
     // A typed key's bytes, in one write, behind whatever is still going out.
     void sendTyped(const QByteArray &bytes);
-    // A paste or a function key's string, one byte at a time, waiting after each at most delay
-    // milliseconds for it to be written.
-    void sendPaced(const QByteArray &bytes, int delay);
+    // A paste, a function key's or a command's string, one byte at a time as pace says.
+    void sendPaced(const QByteArray &bytes, const Pace &pace);
     // The size bytes of source (a file called name), paced the same way, read a piece at a
     // time; to its end when size is 0 or less.
-    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, const QString &name, int delay);
+    void sendFile(const std::shared_ptr<QIODevice> &source, qint64 size, const QString &name,
+                  const Pace &pace);
     // Drops the rest of what is being sent paced; typed keys still go.
     void stopSending();
 

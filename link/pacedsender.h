@@ -1,23 +1,26 @@
 #pragma once
 
+#include "common/pace.h"
+#include "link/sendqueue.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
-#include <deque>
 #include <memory>
 
 class QIODevice;
 class SerialPort;
 
-// Sends byte strings through the channel from the event loop, in the order they were queued: a
-// paced string (a paste, a function key, a file) one byte at a time, waiting after each byte at
-// most its delay for the byte to be written; a typed key's bytes in one write. The window keeps
-// painting and taking input while a long string goes out, and a send can be stopped at any byte.
-// The serial library is handed only what the device can take soon, so that what is counted as
-// sent has been written to the port, and a stop leaves nothing behind to trickle out.
+// Sends what it is given through the channel from the event loop, in the order it was given: a
+// paced string (a paste, a function key, a file) one byte at a time with its pace's wait after
+// each byte; a typed key's bytes in one write. The window keeps painting and taking input while
+// a long string goes out, and a send can be stopped at any byte. The serial library is handed
+// only what the device can take soon, so that what is counted as sent has been written to the
+// port, and a stop leaves nothing behind to trickle out. The order and the waits are the
+// SendQueue's; this writes and waits.
 class PacedSender : public QObject
 {
     Q_OBJECT
@@ -33,16 +36,17 @@ public:
     // The channel to write to; a new channel, or none, drops whatever was still queued.
     void setChannel(SerialPort *channel);
 
-    void sendPaced(const QByteArray &bytes, int delay);
-    // The size bytes of source, read a piece at a time as they are sent: as far as the source
-    // was when it was handed over, or to its end when size is 0 or less (a file under /proc
-    // reads as empty but has content). name is what a failure calls it.
-    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, const QString &name, int delay);
     // Written at once when nothing is queued, else after everything queued before it.
     void sendTyped(const QByteArray &bytes);
+    void sendPaced(const QByteArray &bytes, const Pace &pace);
+    // The size bytes of source, read a piece at a time as they are sent: as far as the source
+    // was when it was handed over, or to its end when size is 0 or less. name is what a failure
+    // calls it.
+    void sendFile(std::shared_ptr<QIODevice> source, qint64 size, const QString &name,
+                  const Pace &pace);
 
-    // Drops what is left of the paced sends, and what the serial library still holds of them;
-    // keys typed meanwhile go after all the same.
+    // Drops what is left of the paced sends, and what the serial library still holds of them,
+    // and ends the wait at once; keys typed meanwhile go after all the same.
     void stop();
 
 signals:
@@ -59,31 +63,32 @@ signals:
     void finished();
 
 private:
-    struct Item;
+    enum class State {
+        // Nothing is queued.
+        Idle,
+        // Inside sendNext(), which writes until it has to wait.
+        Writing,
+        // After a paced byte: for the byte to be written, at most until m_wait times out.
+        WaitingUntilWritten,
+        // For the serial library to hold fewer than maximumPending bytes.
+        WaitingForRoom,
+    };
 
-    void enqueue(Item item);
+    void start();
     // Writes until it has to wait for the device, or nothing is left.
     void sendNext();
     void onBytesWritten();
-    // Whether item has a byte left to write, reading the next piece of its source when its
-    // bytes are used up; failure says why a source could not be read.
-    bool refill(Item &item, QString *failure);
     qint64 sent() const;
-    qint64 total() const;
-    void dropAll();
-    // After items were dropped: sends what is left, or says the send is over.
+    // After parts were dropped: ends the wait and sends what is left, or says the send is over.
     void resume();
     void finish();
 
     QPointer<SerialPort> m_channel;
-    std::deque<Item> m_queue;
-    // Running while a byte is waiting to be written; on time-out the next byte goes anyway.
+    SendQueue m_queue;
+    State m_state = State::Idle;
     QTimer m_wait;
-    // Set while the serial library holds maximumPending bytes of paced sends.
-    bool m_waitingForRoom = false;
     QTimer m_progressTimer;
     QElapsedTimer m_started;
+    // Bytes handed to the channel since the send began.
     qint64 m_handed = 0;
-    qint64 m_total = 0;
-    bool m_sending = false;
 };

@@ -1,0 +1,190 @@
+// The order and the pace of what goes to the device, with no port: each row is what the user
+// sends (and stops) and what the queue then gives out, step by step, printed.
+
+#include "link/sendqueue.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+namespace {
+
+// A source that gives its bytes, then fails the way a medium that went does.
+class BrokenSource : public QIODevice
+{
+public:
+    explicit BrokenSource(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_bytes.isEmpty()) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        const QByteArray piece = m_bytes.left(int(maxSize));
+        m_bytes.remove(0, piece.size());
+        memcpy(data, piece.constData(), size_t(piece.size()));
+        return piece.size();
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+};
+
+QString printable(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        if (byte == '\r')
+            text += QStringLiteral("\\r");
+        else if (byte == '\n')
+            text += QStringLiteral("\\n");
+        else if (byte >= 0x20 && byte < 0x7f)
+            text += QLatin1Char(byte);
+        else
+            text += QStringLiteral("\\x%1").arg(uchar(byte), 2, 16, QLatin1Char('0'));
+    }
+    return text;
+}
+
+QString printed(const SendQueue::Step &step)
+{
+    using Action = SendQueue::Step::Action;
+    switch (step.action) {
+    case Action::Idle:
+        return QStringLiteral("idle");
+    case Action::WaitForRoom:
+        return QStringLiteral("room");
+    case Action::ReadFailed:
+        return QStringLiteral("failed %1 %2/%3: %4")
+            .arg(step.failure.name)
+            .arg(step.failure.sent)
+            .arg(step.failure.size)
+            .arg(step.failure.reason);
+    case Action::Write:
+        break;
+    }
+    switch (step.wait) {
+    case SendQueue::Wait::None:
+        return QLatin1Char('[') + printable(step.bytes) + QLatin1Char(']');
+    case SendQueue::Wait::UntilWritten:
+        return printable(step.bytes) + QStringLiteral("<%1").arg(step.waitMs);
+    }
+    return QString();
+}
+
+// Runs script, commands separated by "; ", on a new queue and prints what it gave out:
+// "paced TEXT", "typed TEXT", "file TEXT SIZE" (a source holding TEXT, queued as SIZE bytes),
+// "broken TEXT SIZE" (one that fails after TEXT), "delay MS" (the pace of what is queued next),
+// "step" (with room in the port), "full" (without), "drain" (steps until idle), "stop",
+// "fail" (the last write failed), "total".
+QString run(const QString &script)
+{
+    SendQueue queue;
+    Pace pace;
+    pace.delay = 5;
+    QStringList out;
+    for (const QString &command : script.split(QStringLiteral("; "))) {
+        const QStringList words = command.split(QLatin1Char(' '));
+        const QString verb = words.first();
+        const QByteArray text = words.value(1).toLatin1();
+        if (verb == QLatin1String("paced")) {
+            queue.addPaced(text, pace);
+        } else if (verb == QLatin1String("typed")) {
+            queue.addTyped(text);
+        } else if (verb == QLatin1String("file") || verb == QLatin1String("broken")) {
+            std::shared_ptr<QIODevice> source;
+            if (verb == QLatin1String("broken")) {
+                source = std::make_shared<BrokenSource>(text);
+            } else {
+                auto buffer = std::make_shared<QBuffer>();
+                buffer->setData(text);
+                buffer->open(QIODevice::ReadOnly);
+                source = buffer;
+            }
+            queue.addFile(source, words.value(2).toLongLong(), QStringLiteral("f"), pace);
+        } else if (verb == QLatin1String("delay")) {
+            pace.delay = words.value(1).toInt();
+        } else if (verb == QLatin1String("step") || verb == QLatin1String("full")) {
+            out << printed(queue.next(verb == QLatin1String("step")));
+        } else if (verb == QLatin1String("drain")) {
+            for (int steps = 0; steps < 1000; ++steps) {
+                out << printed(queue.next(true));
+                if (out.last() == QLatin1String("idle"))
+                    break;
+            }
+        } else if (verb == QLatin1String("stop")) {
+            queue.dropPaced();
+        } else if (verb == QLatin1String("fail")) {
+            queue.dropCurrent();
+        } else if (verb == QLatin1String("total")) {
+            out << QStringLiteral("total=%1").arg(queue.total());
+        } else {
+            out << QStringLiteral("unknown command ") + command;
+        }
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestSendQueue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void givesOutInOrderAndPace_data();
+    void givesOutInOrderAndPace();
+};
+
+void TestSendQueue::givesOutInOrderAndPace_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("a key typed during a paste goes after it") << "paced abc; step; typed k; drain"
+                                                              << "a<5 b<5 c<5 [k] idle";
+    QTest::newRow("a key typed while idle goes at once, whole") << "typed k!; drain"
+                                                                << "[k!] idle";
+    QTest::newRow("Stop keeps typed keys, in their order")
+        << "paced abc; step; typed k; paced xyz; typed m; stop; drain"
+        << "a<5 [k] [m] idle";
+    QTest::newRow("a failed write drops the rest of its string only")
+        << "paced abc; step; fail; typed k; paced de; drain"
+        << "a<5 [k] d<5 e<5 idle";
+    QTest::newRow("a full port holds a paced byte, not a key")
+        << "typed k; paced ab; full; full; drain"
+        << "[k] room a<5 b<5 idle";
+    QTest::newRow("a negative delay waits no time, never without limit")
+        << "delay -1; paced ab; drain"
+        << "a<0 b<0 idle";
+    QTest::newRow("a file that shrinks ends its part with the reason")
+        << "file abc 10; typed k; drain"
+        << "a<5 b<5 c<5 failed f 3/10: the file ended early [k] idle";
+    QTest::newRow("a file that fails ends its part with the system's words")
+        << "broken ab 5; drain"
+        << "a<5 b<5 failed f 2/5: Input/output error idle";
+    QTest::newRow("a file goes as far as it was when queued") << "file abcdef 3; drain"
+                                                              << "a<5 b<5 c<5 idle";
+    QTest::newRow("a file that reads as empty is read to its end, without a total")
+        << "file abc 0; total; step; total; drain; total"
+        << "total=-1 a<5 total=-1 b<5 c<5 idle total=0";
+    QTest::newRow("what is stopped leaves the total")
+        << "paced abc; typed k; total; step; stop; total; drain; total"
+        << "total=4 a<5 total=2 [k] idle total=0";
+}
+
+void TestSendQueue::givesOutInOrderAndPace()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, expected);
+    QCOMPARE(run(script), expected);
+}
+
+QTEST_MAIN(TestSendQueue)
+#include "tst_sendqueue.moc"
