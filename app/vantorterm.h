@@ -21,14 +21,17 @@
 // HexView::appendReceived() (every byte) and LogToFile, which while it is on hands every byte to
 // DeviceLog::appendReceived(), with a marker line at each connect and disconnect.
 // Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath, which emits a
-// key's Latin-1 text as typed(), or a paste / F1-F12 binding as paced() with the write delay ->
-// the link's PacedSender, whose SendQueue keeps the order: a typed key goes at once, a paced
-// string one byte at a time from the event loop, waiting after each at most the write delay;
-// keys typed meanwhile queue behind it, and a long send shows its progress with a Stop button.
-// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table;
-// Apply and OK hand its values back to the TransmitPath. Send File: the TransmitPath opens the
-// chosen file and hands it to the link, which reads it a piece at a time as it goes out and says
-// by readFailed() when it stops short.
+// key's Latin-1 text as typed(), or a paste / F1-F12 binding as paced() with the bindings' pace
+// -> the link's PacedSender, whose SendQueue keeps the order: a typed key goes at once, a paced
+// string one byte at a time from the event loop, waiting after each at most the write delay (or
+// all of it with the whole-delay pace, and the line delay after a line end); keys typed
+// meanwhile queue behind it, and a long send shows its progress with a Stop button. The
+// CommandLineBar under the view (View, Command Line) hands an entered line's bytes to the
+// TransmitPath, which paces them like a paste.
+// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table and
+// the pace; Apply and OK hand its values back to the TransmitPath. Send File: the TransmitPath
+// opens the chosen file and hands it to the link, which reads it a piece at a time as it goes
+// out and says by readFailed() when it stops short.
 // Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) runs once: it stops the link
 // (tick, send, port; the log gets its last marker), stores the settings (saying so if the store
 // cannot be written), closes a visible dialog and the log; the last window closing ends the
@@ -44,6 +47,7 @@
 #include <functional>
 #include <memory>
 
+class CommandLineBar;
 class DeviceLink;
 class FunctionDlg;
 class HexView;
@@ -101,6 +105,7 @@ private slots:
     void setHexamode(bool on);
     void sendFile();
     void setTimestamps(bool on);
+    void showCommandLine(bool on);
 
 private:
     void wireLink();
@@ -126,6 +131,7 @@ private:
     WaitingScreen *m_waitingScreen = nullptr;
     LogToFile *m_logToFile = nullptr;
     SendProgress *m_sendProgress = nullptr;
+    CommandLineBar *m_commandLine = nullptr;
     // A dialog restored before the window is on screen waits for it, so that the window
     // manager stacks it above the window instead of below.
     bool m_functionDlgAwaitsWindow = false;

@@ -16,6 +16,8 @@ PacedSender::PacedSender(QObject *parent)
     : QObject(parent)
 {
     m_wait.setSingleShot(true);
+    // A pace is a least wait: the timer must not end it early.
+    m_wait.setTimerType(Qt::PreciseTimer);
     connect(&m_wait, &QTimer::timeout, this, &PacedSender::sendNext);
     m_progressTimer.setInterval(progressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
@@ -121,9 +123,20 @@ void PacedSender::sendNext()
             continue;
         }
         m_handed += step.bytes.size();
-        if (step.wait == SendQueue::Wait::UntilWritten) {
+        switch (step.wait) {
+        case SendQueue::Wait::None:
+            continue;
+        case SendQueue::Wait::UntilWritten:
             m_state = State::WaitingUntilWritten;
             m_wait.start(step.waitMs);
+            return;
+        case SendQueue::Wait::Whole:
+            // Counted from when the byte has gone out, so that the device sees the whole gap.
+            m_pauseMs = step.waitMs;
+            if (channel->bytesToWrite() == 0)
+                pause();
+            else
+                m_state = State::WaitingToPause;
             return;
         }
     }
@@ -137,6 +150,14 @@ void PacedSender::onBytesWritten()
     if ((m_state == State::WaitingUntilWritten && pending == 0)
         || (m_state == State::WaitingForRoom && pending < maximumPending))
         sendNext();
+    else if (m_state == State::WaitingToPause && pending == 0)
+        pause();
+}
+
+void PacedSender::pause()
+{
+    m_state = State::Pausing;
+    m_wait.start(m_pauseMs);
 }
 
 qint64 PacedSender::sent() const

@@ -15,11 +15,11 @@ class QIODevice;
 class SerialPort;
 
 // Sends what it is given through the channel from the event loop, in the order it was given: a
-// paced string (a paste, a function key, a file) one byte at a time with its pace's wait after
-// each byte; a typed key's bytes in one write. The window keeps painting and taking input while
-// a long string goes out, and a send can be stopped at any byte. The serial library is handed
-// only what the device can take soon, so that what is counted as sent has been written to the
-// port, and a stop leaves nothing behind to trickle out. The order and the waits are the
+// paced string (a paste, a function key, a command, a file) one byte at a time with its pace's
+// wait after each byte; a typed key's bytes in one write. The window keeps painting and taking
+// input while a long string goes out, and a send can be stopped at any byte. The serial library is
+// handed only what the device can take soon, so that what is counted as sent has been written to
+// the port, and a stop leaves nothing behind to trickle out. The order and the waits are the
 // SendQueue's; this writes and waits.
 class PacedSender : public QObject
 {
@@ -70,6 +70,11 @@ private:
         Writing,
         // After a paced byte: for the byte to be written, at most until m_wait times out.
         WaitingUntilWritten,
+        // After a paced byte that is followed by a whole wait (a real pace, or the wait after a
+        // line end): for the byte to be written, which starts the wait.
+        WaitingToPause,
+        // The whole wait: until m_wait times out, however soon anything is written.
+        Pausing,
         // For the serial library to hold fewer than maximumPending bytes.
         WaitingForRoom,
     };
@@ -78,6 +83,8 @@ private:
     // Writes until it has to wait for the device, or nothing is left.
     void sendNext();
     void onBytesWritten();
+    // Starts the whole wait.
+    void pause();
     qint64 sent() const;
     // After parts were dropped: ends the wait and sends what is left, or says the send is over.
     void resume();
@@ -87,6 +94,8 @@ private:
     SendQueue m_queue;
     State m_state = State::Idle;
     QTimer m_wait;
+    // How long the whole wait lasts once its byte has been written.
+    int m_pauseMs = 0;
     QTimer m_progressTimer;
     QElapsedTimer m_started;
     // Bytes handed to the channel since the send began.

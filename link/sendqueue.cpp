@@ -72,7 +72,8 @@ SendQueue::Step SendQueue::next(bool room)
             step.bytes = part.bytes;
             return step;
         }
-        if (!refill(part, &step.failure)) {
+        if (!refill(part)) {
+            step.failure = part.failure;
             m_parts.pop_front();
             if (step.failure.reason.isEmpty())
                 continue;
@@ -83,11 +84,10 @@ SendQueue::Step SendQueue::next(bool room)
             step.action = Step::Action::WaitForRoom;
             return step;
         }
+        const char byte = part.bytes.at(part.next++);
         step.action = Step::Action::Write;
-        step.bytes = part.bytes.mid(part.next, 1);
-        ++part.next;
-        step.wait = Wait::UntilWritten;
-        step.waitMs = std::max(part.pace.delay, 0);
+        step.bytes = QByteArray(1, byte);
+        setWait(step, part, byte);
         return step;
     }
     // Idle: the next send counts from nothing.
@@ -95,7 +95,25 @@ SendQueue::Step SendQueue::next(bool room)
     return step;
 }
 
-bool SendQueue::refill(Part &part, ReadFailure *failure)
+void SendQueue::setWait(Step &step, Part &part, char byte)
+{
+    const int delay = std::max(part.pace.delay, 0);
+    const int lineDelay = std::max(part.pace.lineDelay, 0);
+    // A CR that ends a piece of a file needs the next piece to tell whether a LF follows.
+    const bool lineEnd
+        = lineDelay > 0
+          && (byte == '\n'
+              || (byte == '\r' && !(refill(part) && part.bytes.at(part.next) == '\n')));
+    if (lineEnd) {
+        step.wait = Wait::Whole;
+        step.waitMs = std::max(lineDelay, part.pace.wholeDelay ? delay : 0);
+    } else {
+        step.wait = part.pace.wholeDelay ? Wait::Whole : Wait::UntilWritten;
+        step.waitMs = delay;
+    }
+}
+
+bool SendQueue::refill(Part &part)
 {
     if (part.next < part.bytes.size())
         return true;
@@ -117,10 +135,10 @@ bool SendQueue::refill(Part &part, ReadFailure *failure)
     // A file that shrank or cannot be read: what is left of it cannot be sent. One read to its
     // end has simply ended.
     if (got < 0 || !part.openEnded()) {
-        failure->name = part.name;
-        failure->sent = part.read;
-        failure->size = part.size;
-        failure->reason = got < 0 ? part.source->errorString() : tr("the file ended early");
+        part.failure.name = part.name;
+        part.failure.sent = part.read;
+        part.failure.size = part.size;
+        part.failure.reason = got < 0 ? part.source->errorString() : tr("the file ended early");
     }
     m_total -= std::max<qint64>(part.unread, 0);
     part.unread = 0;

@@ -26,6 +26,8 @@ public:
         None,
         // The byte to be written to the port, for at most the step's waitMs.
         UntilWritten,
+        // The whole of waitMs, however soon the byte is written.
+        Whole,
     };
 
     // How a file stopped short.
@@ -72,7 +74,8 @@ public:
     bool isEmpty() const;
     // What to do next; room says whether the port can take a paced byte now. A paced part
     // leaves the queue only at the step after its last byte, so that what is queued behind it
-    // (a key typed meanwhile) waits out the wait after that byte too.
+    // (a key typed meanwhile) waits out the wait after that byte too. After a line end (a LF,
+    // or a CR that the part does not follow with a LF) the pace's line delay is waited whole.
     Step next(bool room);
     // The write of the last step failed: the rest of its part is dropped.
     void dropCurrent();
@@ -98,6 +101,8 @@ private:
         QString name;
         qint64 size = 0;
         qint64 read = 0;
+        // Why the source could not be read further, told at the step after its last byte.
+        ReadFailure failure;
 
         bool openEnded() const { return unread < 0; }
         // What is still to be given out of it, as far as it is known.
@@ -105,9 +110,10 @@ private:
     };
 
     void add(Part part);
-    // Whether part has a byte left, reading the next piece of its source when it needs one;
-    // failure says why a source could not be read further.
-    bool refill(Part &part, ReadFailure *failure);
+    // Whether part has a byte left, reading the next piece of its source when it needs one.
+    bool refill(Part &part);
+    // What to wait for after byte, just taken from part.
+    void setWait(Step &step, Part &part, char byte);
 
     std::deque<Part> m_parts;
     qint64 m_total = 0;

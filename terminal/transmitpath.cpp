@@ -49,6 +49,12 @@ void TransmitPath::keyInput(int key, const QString &text)
         emit typed(typedBytes(text));
 }
 
+void TransmitPath::sendCommand(const QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        emit paced(bytes, pace());
+}
+
 QString TransmitPath::sendFile(const QString &fileName)
 {
     // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
@@ -81,5 +87,7 @@ Pace TransmitPath::pace() const
 {
     Pace pace;
     pace.delay = m_bindings.delay;
+    pace.wholeDelay = m_bindings.paceWhole;
+    pace.lineDelay = m_bindings.lineDelay;
     return pace;
 }

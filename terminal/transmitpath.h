@@ -10,9 +10,10 @@
 
 class QIODevice;
 
-// Turns what the user types, pastes, binds to F1..F12 or chooses to send as a file into bytes
-// for the device, and hands them on by signals: a key's text in one write, a paste, a function
-// key's string or a file one byte at a time, paced by the bindings' write delay. There is no
+// Turns what the user types, pastes, binds to F1..F12, enters on the command line or chooses to
+// send as a file into bytes for the device, and hands them on by signals: a key's text in one
+// write; a paste, a function key's string, a command or a file one byte at a time, paced as the
+// bindings say (write delay, whole-delay pace, line delay). There is no
 // local echo and no key of the terminal's own.
 class TransmitPath : public QObject
 {
@@ -27,6 +28,8 @@ public:
     // A key press or paste as the views report it: key is the Qt key code (Qt::Key_F35 for a
     // paste), text the key's text or the pasted text.
     void keyInput(int key, const QString &text);
+    // A line from the command line, as its bytes: one byte at a time, paced like a paste.
+    void sendCommand(const QByteArray &bytes);
     // Opens fileName and hands its bytes on, as they are, as far as the file is now; returns
     // why it cannot be sent, empty when it goes.
     QString sendFile(const QString &fileName);

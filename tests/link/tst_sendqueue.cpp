@@ -74,13 +74,16 @@ QString printed(const SendQueue::Step &step)
         return QLatin1Char('[') + printable(step.bytes) + QLatin1Char(']');
     case SendQueue::Wait::UntilWritten:
         return printable(step.bytes) + QStringLiteral("<%1").arg(step.waitMs);
+    case SendQueue::Wait::Whole:
+        return printable(step.bytes) + QStringLiteral("=%1").arg(step.waitMs);
     }
     return QString();
 }
 
 // Runs script, commands separated by "; ", on a new queue and prints what it gave out:
 // "paced TEXT", "typed TEXT", "file TEXT SIZE" (a source holding TEXT, queued as SIZE bytes),
-// "broken TEXT SIZE" (one that fails after TEXT), "delay MS" (the pace of what is queued next),
+// "broken TEXT SIZE" (one that fails after TEXT), "delay MS", "line MS" and "whole" (the pace
+// of what is queued next; \n and \r in TEXT stand for LF and CR),
 // "step" (with room in the port), "full" (without), "drain" (steps until idle), "stop",
 // "fail" (the last write failed), "total".
 QString run(const QString &script)
@@ -92,7 +95,10 @@ QString run(const QString &script)
     for (const QString &command : script.split(QStringLiteral("; "))) {
         const QStringList words = command.split(QLatin1Char(' '));
         const QString verb = words.first();
-        const QByteArray text = words.value(1).toLatin1();
+        const QByteArray text = words.value(1)
+                                    .replace(QLatin1String("\\n"), QLatin1String("\n"))
+                                    .replace(QLatin1String("\\r"), QLatin1String("\r"))
+                                    .toLatin1();
         if (verb == QLatin1String("paced")) {
             queue.addPaced(text, pace);
         } else if (verb == QLatin1String("typed")) {
@@ -110,6 +116,10 @@ QString run(const QString &script)
             queue.addFile(source, words.value(2).toLongLong(), QStringLiteral("f"), pace);
         } else if (verb == QLatin1String("delay")) {
             pace.delay = words.value(1).toInt();
+        } else if (verb == QLatin1String("line")) {
+            pace.lineDelay = words.value(1).toInt();
+        } else if (verb == QLatin1String("whole")) {
+            pace.wholeDelay = true;
         } else if (verb == QLatin1String("step") || verb == QLatin1String("full")) {
             out << printed(queue.next(verb == QLatin1String("step")));
         } else if (verb == QLatin1String("drain")) {
@@ -140,6 +150,7 @@ class TestSendQueue : public QObject
 private slots:
     void givesOutInOrderAndPace_data();
     void givesOutInOrderAndPace();
+    void lineEndAcrossPieces();
 };
 
 void TestSendQueue::givesOutInOrderAndPace_data()
@@ -174,6 +185,24 @@ void TestSendQueue::givesOutInOrderAndPace_data()
     QTest::newRow("a file that reads as empty is read to its end, without a total")
         << "file abc 0; total; step; total; drain; total"
         << "total=-1 a<5 total=-1 b<5 c<5 idle total=0";
+    QTest::newRow("with no line delay and no whole pace, every wait is a bound")
+        << "paced a\\r\\nb\\r; drain"
+        << "a<5 \\r<5 \\n<5 b<5 \\r<5 idle";
+    QTest::newRow("a line delay follows each LF and each CR not followed by LF")
+        << "line 100; paced a\\nb\\r\\nc\\rd\\r; drain"
+        << "a<5 \\n=100 b<5 \\r<5 \\n=100 c<5 \\r=100 d<5 \\r=100 idle";
+    QTest::newRow("a line delay ends a file's lines too") << "line 100; file a\\rb 3; drain"
+                                                          << "a<5 \\r=100 b<5 idle";
+    QTest::newRow("the whole pace waits every delay out") << "whole; paced ab; drain"
+                                                          << "a=5 b=5 idle";
+    QTest::newRow("with both, a line end waits the longer")
+        << "whole; line 3; paced a\\nb; line 100; paced \\nc; drain"
+        << "a=5 \\n=5 b=5 \\n=100 c=5 idle";
+    QTest::newRow("typed keys never wait") << "whole; line 100; typed a\\nb; drain"
+                                           << "[a\\nb] idle";
+    QTest::newRow("Stop ends a line's wait: what follows is the typed key")
+        << "line 100; paced a\\nb; step; step; typed k; stop; drain"
+        << "a<5 \\n=100 [k] idle";
     QTest::newRow("what is stopped leaves the total")
         << "paced abc; typed k; total; step; stop; total; drain; total"
         << "total=4 a<5 total=2 [k] idle total=0";
@@ -184,6 +213,33 @@ void TestSendQueue::givesOutInOrderAndPace()
     QFETCH(QString, script);
     QFETCH(QString, expected);
     QCOMPARE(run(script), expected);
+}
+
+// A file is read a piece at a time: a CR that ends a piece is a line end only when the next
+// piece does not start with a LF.
+void TestSendQueue::lineEndAcrossPieces()
+{
+    for (const QByteArray &after : {QByteArray("\ny"), QByteArray("y")}) {
+        const QByteArray bytes = QByteArray(64 * 1024 - 1, 'x') + '\r' + after;
+        auto buffer = std::make_shared<QBuffer>();
+        buffer->setData(bytes);
+        QVERIFY(buffer->open(QIODevice::ReadOnly));
+        SendQueue queue;
+        Pace pace;
+        pace.lineDelay = 100;
+        queue.addFile(buffer, bytes.size(), QStringLiteral("f"), pace);
+        QByteArray sent;
+        QStringList lineEnds;
+        for (SendQueue::Step step = queue.next(true); step.action != SendQueue::Step::Action::Idle;
+             step = queue.next(true)) {
+            QCOMPARE(int(step.action), int(SendQueue::Step::Action::Write));
+            sent += step.bytes;
+            if (step.wait == SendQueue::Wait::Whole)
+                lineEnds << printed(step);
+        }
+        QCOMPARE(sent, bytes);
+        QCOMPARE(lineEnds, QStringList{after.startsWith('\n') ? "\\n=100" : "\\r=100"});
+    }
 }
 
 QTEST_MAIN(TestSendQueue)

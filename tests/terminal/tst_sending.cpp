@@ -35,6 +35,10 @@ private slots:
     void init();
 
     void sendFileSaysWhenItStopsShort();
+    void commandLineSendsWithItsLineEndAndRecalls();
+    void hexCommandSendsExactBytes();
+    void lineDelayGapsThePastedLines();
+    void wholeDelayPacesAFunctionKey();
 
 private:
     TestEnvironment m_environment;
@@ -87,6 +91,163 @@ void TestSending::sendFileSaysWhenItStopsShort()
 
     const QString refused = user.sendFile(cut, [&user] { user.unplug(); });
     QCOMPARE(refused, QStringLiteral("Can't send %1: the Tarquel Device was not found.").arg(cut));
+}
+
+// The command line: each line end after a command, Up and Down through what was sent (kept
+// across a restart), a character Latin-1 has no byte for refused and named, and Enter with no
+// device said; the view still takes typed keys, and nothing is echoed into it.
+void TestSending::commandLineSendsWithItsLineEndAndRecalls()
+{
+    TerminalUser user;
+    QVERIFY(user.isConnected());
+    user.setCommandLine(true);
+    QVERIFY(user.commandLineHasFocus());
+
+    // CR at first, as Enter typed into the view sends.
+    user.enterCommand(QStringLiteral("ATI"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("ATI\r"));
+    QVERIFY(user.commandLineText().isEmpty());
+    QVERIFY(user.commandLineHasFocus());
+    const QList<QPair<QString, QByteArray>> lineEnds{
+        {"None", ""}, {"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}, {"CR LF", "\r\n"}};
+    for (int i = 0; i < lineEnds.size(); ++i) {
+        user.setLineEnd(lineEnds.at(i).first);
+        user.enterCommand(QStringLiteral("AT+X=%1").arg(i));
+        QCOMPARE(user.deviceReceivedSoFar(),
+                 "AT+X=" + QByteArray::number(i) + lineEnds.at(i).second);
+    }
+    // A line sent twice in a row is recalled once.
+    user.enterCommand(QStringLiteral("AT+X=4"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("AT+X=4\r\n"));
+    user.type(QStringLiteral("k"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("k"));
+    QVERIFY(user.textShown().isEmpty());
+
+    user.enterCommand(QStringLiteral("half"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("half\r\n"));
+    user.pressInCommandLine(Qt::Key_Escape);
+    QVERIFY(user.deviceReceivedSoFar().isEmpty());
+    user.pressInCommandLine(Qt::Key_Up);
+    user.pressInCommandLine(Qt::Key_Up);
+    QCOMPARE(user.commandLineText(), QStringLiteral("AT+X=4"));
+    user.pressInCommandLine(Qt::Key_Up);
+    QCOMPARE(user.commandLineText(), QStringLiteral("AT+X=3"));
+    user.pressInCommandLine(Qt::Key_Down);
+    user.pressInCommandLine(Qt::Key_Down);
+    QCOMPARE(user.commandLineText(), QStringLiteral("half"));
+    user.pressInCommandLine(Qt::Key_Escape);
+    QVERIFY(user.commandLineText().isEmpty());
+
+    // Text goes as Latin-1: a character beyond it is not sent as some other byte.
+    user.enterCommand(QString::fromUtf8("caf\xc3\xa9 5\xe2\x82\xac"));
+    QCOMPARE(user.status(), QString::fromUtf8("Not sent: \"\xe2\x82\xac\" (U+20AC, character 7) "
+                                              "is not a Latin-1 character"));
+    QCOMPARE(user.commandLineText(), QString::fromUtf8("caf\xc3\xa9 5\xe2\x82\xac"));
+    QVERIFY(user.deviceReceivedSoFar().isEmpty());
+    user.pressInCommandLine(Qt::Key_Escape);
+    user.enterCommand(QString::fromUtf8("caf\xc3\xa9"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("caf\xe9\r\n"));
+
+    // With no device, Enter keeps the line and says why it did not send it.
+    user.unplug();
+    user.enterCommand(QStringLiteral("ATZ"));
+    QCOMPARE(user.status(), QStringLiteral("Not sent: no Tarquel device is connected."));
+    QCOMPARE(user.commandLineText(), QStringLiteral("ATZ"));
+    QVERIFY(user.plugIn());
+    user.enterCommand(QString());
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("ATZ\r\n"));
+
+    // Shown, its line end and what was sent come back with the next start.
+    QVERIFY(user.restart());
+    QVERIFY(user.commandLineHasFocus());
+    user.pressInCommandLine(Qt::Key_Up);
+    QCOMPARE(user.commandLineText(), QStringLiteral("ATZ"));
+    user.pressInCommandLine(Qt::Key_Up);
+    QCOMPARE(user.commandLineText(), QString::fromUtf8("caf\xc3\xa9"));
+    user.enterCommand(QString());
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("caf\xe9\r\n"));
+    user.setCommandLine(false);
+    QVERIFY(user.viewHasFocus());
+    QVERIFY(user.textShown().isEmpty());
+}
+
+// Hex: pairs of digits, blanks between them or none, sent exactly and with no line end; a line
+// that is not whole bytes is not sent, and the line and the status bar say where it goes wrong.
+void TestSending::hexCommandSendsExactBytes()
+{
+    TerminalUser user;
+    QVERIFY(user.isConnected());
+    user.setCommandLine(true);
+    user.setLineEnd(QStringLiteral("CR LF"));
+    user.setCommandMode(QStringLiteral("Hex"));
+    user.enterCommand(QStringLiteral(" 00 0D7f  80 fF "));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("\x00\x0d\x7f\x80\xff", 5));
+
+    user.enterCommand(QStringLiteral("41 5G 0D"));
+    QCOMPARE(user.status(), QStringLiteral("Not sent: \"5G\" at character 4 is not a hex byte"));
+    QVERIFY(user.commandLineShownWrong());
+    QCOMPARE(user.commandLineToolTip(),
+             QStringLiteral("Character 5, \"G\", is not a hex digit (0-9, A-F)"));
+    QCOMPARE(user.commandLineText(), QStringLiteral("41 5G 0D"));
+    QVERIFY(user.deviceReceivedSoFar().isEmpty());
+    user.pressInCommandLine(Qt::Key_Escape);
+    QVERIFY(!user.commandLineShownWrong());
+
+    user.enterCommand(QStringLiteral("41 5"));
+    QCOMPARE(user.status(), QStringLiteral("Not sent: \"5\" at character 4 is not a hex byte"));
+    QVERIFY(user.deviceReceivedSoFar().isEmpty());
+
+    // The mode comes back with the next start.
+    QVERIFY(user.restart());
+    user.pressInCommandLine(Qt::Key_Escape);
+    user.enterCommand(QStringLiteral("0a"));
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("\n"));
+}
+
+// A paste of three lines with a line delay arrives with a gap of at least that delay after each
+// line end; Clear Screen ends a long wait at once, and a key typed meanwhile still goes.
+void TestSending::lineDelayGapsThePastedLines()
+{
+    TerminalUser user;
+    QVERIFY(user.isConnected());
+    const int lineDelay = 150;
+    user.setLineDelay(lineDelay);
+    user.paste(QStringLiteral("one\ntwo\r\nend"));
+    const QList<TerminalUser::Arrival> arrivals = user.deviceArrivals(12);
+    QByteArray received;
+    for (const TerminalUser::Arrival &arrival : arrivals)
+        received += arrival.byte;
+    QCOMPARE(received, QByteArray("one\ntwo\r\nend"));
+    for (const int lineEnd : {3, 8}) {
+        const qint64 gap = arrivals.at(lineEnd + 1).by - arrivals.at(lineEnd).after;
+        QVERIFY2(gap >= lineDelay,
+                 qPrintable(QStringLiteral("%1 ms after byte %2").arg(gap).arg(lineEnd)));
+    }
+
+    user.setLineDelay(10000);
+    user.paste(QStringLiteral("one\ntwo"));
+    QCOMPARE(user.deviceReceived(4), QByteArray("one\n"));
+    user.type(QStringLiteral("k"));
+    user.clearScreen();
+    QCOMPARE(user.deviceReceivedSoFar(), QByteArray("k"));
+}
+
+// With "Wait the whole delay after each character", a function key's characters arrive at least
+// the write delay apart.
+void TestSending::wholeDelayPacesAFunctionKey()
+{
+    TerminalUser user;
+    QVERIFY(user.isConnected());
+    const int delay = 60;
+    user.bind(1, QStringLiteral("ABCD"), false, delay);
+    user.setWholeDelayPace(true);
+    user.pressKey(Qt::Key_F1);
+    const QList<TerminalUser::Arrival> arrivals = user.deviceArrivals(4);
+    QCOMPARE(arrivals.size(), 4);
+    for (int i = 1; i < arrivals.size(); ++i) {
+        const qint64 gap = arrivals.at(i).by - arrivals.at(i - 1).after;
+        QVERIFY2(gap >= delay, qPrintable(QStringLiteral("%1 ms before byte %2").arg(gap).arg(i)));
+    }
 }
 
 QTEST_MAIN(TestSending)
