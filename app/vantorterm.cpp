@@ -89,6 +89,8 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     connect(m_ui->actionCommand_Line, &QAction::toggled, this, &VantorTerm::showCommandLine);
     connect(m_commandLine, &CommandLineBar::commandEntered, m_transmit, &TransmitPath::sendCommand);
     connect(m_commandLine, &CommandLineBar::statusMessage, this, &VantorTerm::showStatus);
+    connect(m_commandLine, &CommandLineBar::functionKeyPressed, this,
+            [this](int key) { keyInput(key, QString()); });
     // Receive: every batch goes to both views, and to the log while it is on.
     connect(m_link, &DeviceLink::bytesReceived, view,
             qOverload<const QByteArray &, qint64>(&OstraView::displayBytes));

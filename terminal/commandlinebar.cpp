@@ -87,7 +87,12 @@ void CommandLineBar::setDeviceConnected(bool connected)
 bool CommandLineBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_line && event->type() == QEvent::KeyPress) {
-        switch (static_cast<QKeyEvent *>(event)->key()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+            emit functionKeyPressed(key);
+            return true;
+        }
+        switch (key) {
         case Qt::Key_Up:
             showRecalled(m_rules.older(m_line->text()));
             return true;

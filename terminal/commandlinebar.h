@@ -32,6 +32,8 @@ signals:
     void commandEntered(const QByteArray &bytes);
     // Why a line was not sent.
     void statusMessage(const QString &text);
+    // F1 to F12 pressed in the line, which sends their bindings as from the view.
+    void functionKeyPressed(int key);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
