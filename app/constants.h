@@ -27,6 +27,18 @@ constexpr char timestampsKey[] = "timestamps";
 // for the folder the next file is asked in).
 constexpr char loggingKey[] = "logging";
 constexpr char logFileKey[] = "logfile";
+// The pace of what goes out one character at a time, beside the write delay: the wait after each
+// line end, and whether the write delay is waited out whole.
+constexpr char lineDelayKey[] = "linedelay";
+constexpr char paceWholeKey[] = "pacewhole";
+// The command line: whether it shows, its line end and mode (by the names below) and the lines
+// sent from it, oldest first.
+constexpr char commandLineKey[] = "commandline";
+constexpr char lineEndKey[] = "lineend";
+constexpr char commandModeKey[] = "commandmode";
+constexpr char commandHistoryKey[] = "commandhistory";
+constexpr char lineEndNames[][5] = {"none", "cr", "lf", "crlf"}; // in CommandLine::LineEnd order
+constexpr char commandModeNames[][5] = {"text", "hex"};          // in CommandLine::Mode order
 
 // What a first run, or a store without the value, gives.
 constexpr QPoint defaultPosition(25, 25);

@@ -22,6 +22,8 @@ SendProgress::SendProgress(QWidget *parent)
 
 void SendProgress::showProgress(qint64 sent, qint64 total)
 {
-    m_label->setText(tr("sent %1 of %2 bytes").arg(sent).arg(total));
+    // A file read to its end has no total until it is read.
+    m_label->setText(total < 0 ? tr("sent %1 bytes").arg(sent)
+                               : tr("sent %1 of %2 bytes").arg(sent).arg(total));
     show();
 }

@@ -13,7 +13,7 @@ class SendProgress : public QWidget
 public:
     explicit SendProgress(QWidget *parent = nullptr);
 
-    // Shows how far the send has got.
+    // Shows how far the send has got; total is negative while it is not known.
     void showProgress(qint64 sent, qint64 total);
 
 signals:

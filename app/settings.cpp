@@ -119,12 +119,27 @@ QString tr(const char *text)
 QStringList storedKeys()
 {
     QStringList keys
-        = {positionKey,   sizeKey,      toolbarKey,    fontFamilyKey, fontSizeKey,
-           fontWeightKey, fontStyleKey, fontColorKey,  backColorKey,  showFunctionDialogKey,
-           delayKey,      hexModeKey,   timestampsKey, loggingKey,    logFileKey};
+        = {positionKey,      sizeKey,      toolbarKey,     fontFamilyKey, fontSizeKey,
+           fontWeightKey,    fontStyleKey, fontColorKey,   backColorKey,  showFunctionDialogKey,
+           delayKey,         hexModeKey,   timestampsKey,  loggingKey,    logFileKey,
+           lineDelayKey,     paceWholeKey, commandLineKey, lineEndKey,    commandModeKey,
+           commandHistoryKey};
     for (int n = 1; n <= functionKeyCount; ++n)
         keys.append(functionKeyName(n));
     return keys;
+}
+
+// The index of the stored name among names, or fallback for a name that is none of them.
+template <size_t count, size_t length>
+int storedChoice(const QSettings &settings, const char *key, const char (&names)[count][length],
+                 int fallback)
+{
+    const QString name = settings.value(QLatin1String(key)).toString();
+    for (size_t i = 0; i < count; ++i) {
+        if (name == QLatin1String(names[i]))
+            return int(i);
+    }
+    return fallback;
 }
 
 } // namespace
@@ -175,12 +190,20 @@ StoredSettings readSettings(QString *problem)
         values.functionKeys.keys.append({Qt::Key_F1 + n - 1, text});
     }
     values.functionKeys.delay = settings.value(QLatin1String(delayKey), defaultDelayMs).toInt();
+    values.functionKeys.lineDelay = settings.value(QLatin1String(lineDelayKey), 0).toInt();
+    values.functionKeys.paceWhole = settings.value(QLatin1String(paceWholeKey)).toBool();
     values.functionDialogShown
         = settings.value(QLatin1String(showFunctionDialogKey), false).toBool();
     values.hexMode = settings.value(QLatin1String(hexModeKey)).toBool();
     values.timestamps = settings.value(QLatin1String(timestampsKey)).toBool();
     values.logging = settings.value(QLatin1String(loggingKey)).toBool();
     values.logFile = settings.value(QLatin1String(logFileKey)).toString();
+    values.commandLineShown = settings.value(QLatin1String(commandLineKey)).toBool();
+    values.lineEnd = CommandLine::LineEnd(
+        storedChoice(settings, lineEndKey, lineEndNames, int(CommandLine::LineEnd::Cr)));
+    values.commandMode = CommandLine::Mode(
+        storedChoice(settings, commandModeKey, commandModeNames, int(CommandLine::Mode::Text)));
+    values.commandHistory = settings.value(QLatin1String(commandHistoryKey)).toStringList();
     return values;
 }
 
@@ -206,6 +229,14 @@ QString writeSettings(const StoredSettings &values)
     settings.setValue(QLatin1String(timestampsKey), values.timestamps);
     settings.setValue(QLatin1String(loggingKey), values.logging);
     settings.setValue(QLatin1String(logFileKey), values.logFile);
+    settings.setValue(QLatin1String(lineDelayKey), QString::number(values.functionKeys.lineDelay));
+    settings.setValue(QLatin1String(paceWholeKey), values.functionKeys.paceWhole);
+    settings.setValue(QLatin1String(commandLineKey), values.commandLineShown);
+    settings.setValue(QLatin1String(lineEndKey),
+                      QString::fromLatin1(lineEndNames[int(values.lineEnd)]));
+    settings.setValue(QLatin1String(commandModeKey),
+                      QString::fromLatin1(commandModeNames[int(values.commandMode)]));
+    settings.setValue(QLatin1String(commandHistoryKey), values.commandHistory);
 
     settings.sync();
     // A format error is left from reading a damaged store, which the values have now replaced;

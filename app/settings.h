@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fkeys/functionkey.h"
+#include "terminal/commandline.h"
 
 #include <QColor>
 #include <QFont>
@@ -8,6 +9,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // What the settings store keeps between runs, as plain values: read once while the main window
 // is built, written once when it closes.
@@ -26,6 +28,10 @@ struct StoredSettings
     bool timestamps = false;
     bool logging = false;
     QString logFile;
+    bool commandLineShown = false;
+    CommandLine::LineEnd lineEnd = CommandLine::LineEnd::Cr;
+    CommandLine::Mode commandMode = CommandLine::Mode::Text;
+    QStringList commandHistory;
 };
 
 // The store's values, a first run's defaults where it holds none. problem is set when the store

@@ -11,6 +11,7 @@
 #include "fkeys/functiondlg.h"
 #include "link/devicelink.h"
 #include "link/linkconstants.h"
+#include "terminal/commandlinebar.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
 #include "terminal/stylesheet.h"
@@ -21,9 +22,9 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -31,7 +32,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cerrno>
 #include <memory>
 
 using namespace Constants;
@@ -41,7 +41,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
     , m_ui(new Ui::Ostra)
     , m_link(new DeviceLink(this))
-    , m_transmit(new TransmitPath(m_link, this))
+    , m_transmit(new TransmitPath(this))
 {
     m_ui->setupUi(this);
 
@@ -57,10 +57,16 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
     view->setDisabled(true);
     // Courier New is seldom there on Linux; the face drawn instead must be monospaced too.
     view->setFont(withFixedPitchFallback(view->font()));
-    auto textLayout = new QHBoxLayout(m_ui->textGroup);
-    textLayout->addWidget(view);
+    // The view, or the waiting screen in its place, with the command line under it.
+    auto textLayout = new QVBoxLayout(m_ui->textGroup);
+    auto screenLayout = new QHBoxLayout;
+    textLayout->addLayout(screenLayout, 1);
+    screenLayout->addWidget(view);
     m_waitingScreen = new WaitingScreen(view, m_ui->textGroup);
-    textLayout->addWidget(m_waitingScreen);
+    screenLayout->addWidget(m_waitingScreen);
+    m_commandLine = new CommandLineBar(m_ui->textGroup);
+    m_commandLine->hide();
+    textLayout->addWidget(m_commandLine);
 
     // Made without a parent; the layout below adopts it into hexaGroup.
     hexaEdit = new HexView;
@@ -73,9 +79,18 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
             [this] { showStatus(hexaEdit->droppedNotice()); });
 
     // Transmit: what is typed or pasted into either view (a click gives the hex view the focus)
-    // goes to the device.
+    // goes to the device, through the transmit path to the link's paced sender.
     connect(view, &OstraView::keyInput, this, &VantorTerm::keyInput);
     connect(hexaEdit, &HexView::keyInput, this, &VantorTerm::keyInput);
+    connect(m_transmit, &TransmitPath::typed, m_link, &DeviceLink::sendTyped);
+    connect(m_transmit, &TransmitPath::paced, m_link, &DeviceLink::sendPaced);
+    connect(m_transmit, &TransmitPath::fileOpened, m_link, &DeviceLink::sendFile);
+    // The command line sends through the transmit path too, paced like a paste.
+    connect(m_ui->actionCommand_Line, &QAction::toggled, this, &VantorTerm::showCommandLine);
+    connect(m_commandLine, &CommandLineBar::commandEntered, m_transmit, &TransmitPath::sendCommand);
+    connect(m_commandLine, &CommandLineBar::statusMessage, this, &VantorTerm::showStatus);
+    connect(m_commandLine, &CommandLineBar::functionKeyPressed, this,
+            [this](int key) { keyInput(key, QString()); });
     // Receive: every batch goes to both views, and to the log while it is on.
     connect(m_link, &DeviceLink::bytesReceived, view,
             qOverload<const QByteArray &, qint64>(&OstraView::displayBytes));
@@ -99,6 +114,7 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
         showStatus(tr(deviceNotFoundText));
     });
     connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
+    connect(m_link, &DeviceLink::readFailed, this, &VantorTerm::showSendFileStopped);
     m_sendProgress = new SendProgress(this);
     statusBar()->addPermanentWidget(m_sendProgress);
     connect(m_link, &DeviceLink::sendProgress, m_sendProgress, &SendProgress::showProgress);
@@ -131,9 +147,12 @@ VantorTerm::~VantorTerm() = default;
 void VantorTerm::showConnected(const QString &port)
 {
     m_ui->actionSend_File->setEnabled(true);
+    m_commandLine->setDeviceConnected(true);
     view->setEnabled(true);
     hexaEdit->setEnabled(true);
-    view->setFocus(Qt::OtherFocusReason);
+    // A command being composed keeps the focus.
+    if (!m_commandLine->isAncestorOf(focusWidget()))
+        view->setFocus(Qt::OtherFocusReason);
     clearScreen();
     view->show();
     m_ui->hexaGroup->setVisible(isHexamode);
@@ -161,6 +180,7 @@ void VantorTerm::disconnectDevice()
 void VantorTerm::showNoDevice()
 {
     m_ui->actionSend_File->setEnabled(false);
+    m_commandLine->setDeviceConnected(false);
     clearScreen();
     view->setDisabled(true);
     hexaEdit->setDisabled(true);
@@ -325,6 +345,10 @@ void VantorTerm::loadSettings()
     m_ui->actionHexa_Mode->setChecked(isHexamode);
     m_ui->actionTimestamps->setChecked(stored.timestamps);
     m_logToFile->restore(stored.logging, stored.logFile);
+    m_commandLine->setLineEnd(stored.lineEnd);
+    m_commandLine->setMode(stored.commandMode);
+    m_commandLine->setHistory(stored.commandHistory);
+    m_ui->actionCommand_Line->setChecked(stored.commandLineShown);
 }
 
 void VantorTerm::storeSettings()
@@ -343,6 +367,10 @@ void VantorTerm::storeSettings()
     values.timestamps = m_ui->actionTimestamps->isChecked();
     values.logging = m_logToFile->isLogging();
     values.logFile = m_logToFile->fileName();
+    values.commandLineShown = m_ui->actionCommand_Line->isChecked();
+    values.lineEnd = m_commandLine->lineEnd();
+    values.commandMode = m_commandLine->mode();
+    values.commandHistory = m_commandLine->history();
 
     const QString problem = writeSettings(values);
     if (problem.isEmpty())
@@ -427,24 +455,31 @@ void VantorTerm::sendFile()
               : QFileDialog::getOpenFileName(this, tr("Send File"), QString(), tr("All Files (*)"));
     if (fileName.isEmpty())
         return;
-    // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
-    // FIFO has no end to send up to.
-    const QFileInfo info(fileName);
-    auto file = std::make_unique<QFile>(fileName);
-    QString problem;
-    if (!info.exists())
-        problem = qt_error_string(ENOENT);
-    else if (!info.isFile())
-        problem = tr("not a regular file");
-    else if (!file->open(QIODevice::ReadOnly))
-        problem = file->errorString();
-    if (!problem.isEmpty()) {
+    // The device may have gone while the file was chosen.
+    const QString problem
+        = m_link->isConnected() ? m_transmit->sendFile(fileName) : tr(deviceNotFoundText);
+    if (!problem.isEmpty())
         QMessageBox::critical(this, tr("Send File"),
                               tr("Can't send %1: %2").arg(fileName, problem));
-        return;
-    }
-    const qint64 size = file->size();
-    m_link->sendPaced(std::move(file), size, delay());
+}
+
+void VantorTerm::showSendFileStopped(const QString &fileName, qint64 sent, qint64 size,
+                                     const QString &reason)
+{
+    const QLocale locale;
+    const QString count
+        = size < 0 ? tr("%1 bytes").arg(locale.toString(sent))
+                   : tr("%1 of %2 bytes").arg(locale.toString(sent), locale.toString(size));
+    showStatus(tr("Send File of %1 stopped after %2: %3").arg(fileName, count, reason));
+}
+
+void VantorTerm::showCommandLine(bool on)
+{
+    m_commandLine->setVisible(on);
+    if (on)
+        m_commandLine->setFocus(Qt::OtherFocusReason);
+    else if (view->isEnabled())
+        view->setFocus(Qt::OtherFocusReason);
 }
 
 void VantorTerm::setTimestamps(bool on)

@@ -2,8 +2,9 @@
 
 // How the pieces meet. The window owns the widgets and wires three objects that do the work:
 // the DeviceLink (link/), which owns the serial channel, its 1 s tick and the paced sender; the
-// TransmitPath (terminal/), which turns keys into sends on the link; and the function-key table
-// that the TransmitPath holds. The window's slots hand over to them.
+// TransmitPath (terminal/), which turns keys, pastes, function keys and files into bytes and
+// hands them on by signals; and the function-key table that the TransmitPath holds. The window
+// connects the TransmitPath to the link (the terminal knows no link), and its slots hand over.
 //
 // Start: main() installs the logging and quit-signal handlers and builds VantorTerm, which
 // builds the form and the views, wires everything in its constructor, loads the settings (the
@@ -19,13 +20,18 @@
 // newest 400 lines, each line's time in a margin while Timestamps is on),
 // HexView::appendReceived() (every byte) and LogToFile, which while it is on hands every byte to
 // DeviceLog::appendReceived(), with a marker line at each connect and disconnect.
-// Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath -> the link's
-// PacedSender, which writes a key's Latin-1 text at once, or a paste / F1-F12 binding one byte at
-// a time from the event loop, waiting after each at most the write delay; keys typed meanwhile
-// queue behind it, and a long send shows its progress with a Stop button.
-// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table;
-// Apply and OK hand its values back to the TransmitPath. Send File hands a file to the link's
-// PacedSender, which reads it a piece at a time as it goes out.
+// Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath, which emits a
+// key's Latin-1 text as typed(), or a paste / F1-F12 binding as paced() with the bindings' pace
+// -> the link's PacedSender, whose SendQueue keeps the order: a typed key goes at once, a paced
+// string one byte at a time from the event loop, waiting after each at most the write delay (or
+// all of it with the whole-delay pace, and the line delay after a line end); keys typed
+// meanwhile queue behind it, and a long send shows its progress with a Stop button. The
+// CommandLineBar under the view (View, Command Line) hands an entered line's bytes to the
+// TransmitPath, which paces them like a paste.
+// Function keys: "Function Settings" opens (or raises) the modeless FunctionDlg on the table and
+// the pace; Apply and OK hand its values back to the TransmitPath. Send File: the TransmitPath
+// opens the chosen file and hands it to the link, which reads it a piece at a time as it goes
+// out and says by readFailed() when it stops short.
 // Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) runs once: it stops the link
 // (tick, send, port; the log gets its last marker), stores the settings (saying so if the store
 // cannot be written), closes a visible dialog and the log; the last window closing ends the
@@ -41,6 +47,7 @@
 #include <functional>
 #include <memory>
 
+class CommandLineBar;
 class DeviceLink;
 class FunctionDlg;
 class HexView;
@@ -98,12 +105,15 @@ private slots:
     void setHexamode(bool on);
     void sendFile();
     void setTimestamps(bool on);
+    void showCommandLine(bool on);
 
 private:
     void wireLink();
     void showConnected(const QString &port);
     void showOpenFailure(const QString &port, const QString &cause);
     void showNoDevice();
+    void showSendFileStopped(const QString &fileName, qint64 sent, qint64 size,
+                             const QString &reason);
     void disconnectDevice();
     void loadSettings();
     void storeSettings();
@@ -121,6 +131,7 @@ private:
     WaitingScreen *m_waitingScreen = nullptr;
     LogToFile *m_logToFile = nullptr;
     SendProgress *m_sendProgress = nullptr;
+    CommandLineBar *m_commandLine = nullptr;
     // A dialog restored before the window is on screen waits for it, so that the window
     // manager stacks it above the window instead of below.
     bool m_functionDlgAwaitsWindow = false;

@@ -32,6 +32,8 @@ FunctionDlg::FunctionDlg(const FunctionKeyBindings &bindings, QWidget *parent)
         m_lineEdits.at(i)->insert(text);
     }
     m_ui->spinBox_delay->setValue(bindings.delay);
+    m_ui->spinBox_lineDelay->setValue(bindings.lineDelay);
+    m_ui->checkBox_pace->setChecked(bindings.paceWhole);
 }
 
 FunctionDlg::~FunctionDlg() = default;
@@ -50,5 +52,10 @@ FunctionKeyBindings FunctionDlg::bindings() const
         lineFeeds.append(m_checkBoxes.at(i)->isChecked());
     }
     // The displayed text, not the value: what the user sees is what goes into force.
-    return {buildFunctionKeys(texts, lineFeeds), parseDelay(m_ui->spinBox_delay->text())};
+    FunctionKeyBindings bindings;
+    bindings.keys = buildFunctionKeys(texts, lineFeeds);
+    bindings.delay = parseDelay(m_ui->spinBox_delay->text());
+    bindings.lineDelay = parseDelay(m_ui->spinBox_lineDelay->text());
+    bindings.paceWhole = m_ui->checkBox_pace->isChecked();
+    return bindings;
 }

@@ -13,8 +13,9 @@ namespace Ui {
 class FunctionDialog;
 }
 
-// Modeless editor of the twelve function-key bindings and the serial write delay. It opens on
-// the bindings it is given and hands them back, as the form then says, by applied().
+// Modeless editor of the twelve function-key bindings, the serial write delay, the line delay and
+// the whole-delay pace. It opens on the bindings it is given and hands them back, as the form
+// then says, by applied().
 class FunctionDlg : public QDialog
 {
     Q_OBJECT

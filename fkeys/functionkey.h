@@ -18,12 +18,17 @@ constexpr int defaultDelayMs = 5;
 // Twelve bindings, F1 to F12 in order, each sending nothing.
 QList<FunctionKey> emptyFunctionKeys();
 
-// The function-key table: the twelve bindings and the serial write delay, the longest wait after
-// each character of a binding or a paste. What the dialog edits and the settings store keeps.
+// The function-key table: the twelve bindings and the pace of what is sent one character at a
+// time (bindings, pastes, commands, files). What the dialog edits and the settings store keeps.
 struct FunctionKeyBindings
 {
     QList<FunctionKey> keys = emptyFunctionKeys();
+    // The serial write delay: the longest wait after each character, or with paceWhole the
+    // wait itself.
     int delay = defaultDelayMs;
+    // The wait after each line end, however soon it is written; 0 for none.
+    int lineDelay = 0;
+    bool paceWhole = false;
 };
 
 // Rebuilds the table from the dialog's twelve line-edit texts and LF boxes: a ticked box

@@ -74,14 +74,15 @@ void DeviceLink::sendTyped(const QByteArray &bytes)
     m_sender->sendTyped(bytes);
 }
 
-void DeviceLink::sendPaced(const QByteArray &bytes, int delay)
+void DeviceLink::sendPaced(const QByteArray &bytes, const Pace &pace)
 {
-    m_sender->sendPaced(bytes, delay);
+    m_sender->sendPaced(bytes, pace);
 }
 
-void DeviceLink::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay)
+void DeviceLink::sendFile(const std::shared_ptr<QIODevice> &source, qint64 size,
+                          const QString &name, const Pace &pace)
 {
-    m_sender->sendPaced(std::move(source), size, delay);
+    m_sender->sendFile(source, size, name, pace);
 }
 
 void DeviceLink::stopSending()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/pace.h"
 #include "link/connectionrules.h"
 
 #include <QByteArray>
@@ -47,11 +48,12 @@ public:
 
     // A typed key's bytes, in one write, behind whatever is still going out.
     void sendTyped(const QByteArray &bytes);
-    // A paste or a function key's string, one byte at a time, waiting after each at most delay
-    // milliseconds for it to be written.
-    void sendPaced(const QByteArray &bytes, int delay);
-    // The size bytes of source (a file), paced the same way, read a piece at a time.
-    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay);
+    // A paste, a function key's or a command's string, one byte at a time as pace says.
+    void sendPaced(const QByteArray &bytes, const Pace &pace);
+    // The size bytes of source (a file called name), paced the same way, read a piece at a
+    // time; to its end when size is 0 or less.
+    void sendFile(const std::shared_ptr<QIODevice> &source, qint64 size, const QString &name,
+                  const Pace &pace);
     // Drops the rest of what is being sent paced; typed keys still go.
     void stopSending();
 
@@ -71,14 +73,16 @@ signals:
     // A batch as received, and when it came (milliseconds since the epoch, which cost nothing to
     // read), the time the lines it begins are stamped with wherever they are shown or kept.
     void bytesReceived(const QByteArray &batch, qint64 arrival);
-    // While a long send goes out: bytes written to the port, of the total.
+    // While a long send goes out: bytes written to the port, of the total (negative while a
+    // file is read to its end).
     void sendProgress(qint64 sent, qint64 total);
     // Everything given to send has been written, or dropped.
     void sendFinished();
     // A write through an open port failed; the rest of that string or key was dropped.
     void writeFailed();
-    // A file being sent could not be read further; the rest of it was dropped.
-    void readFailed(const QString &reason);
+    // The file called name could not be read further after sent of its size bytes (size is
+    // negative for one read to its end); the rest of it was dropped.
+    void readFailed(const QString &name, qint64 sent, qint64 size, const QString &reason);
 
 private:
     void apply(ConnectionEvent event, const QStringList &ports = {},

@@ -2,8 +2,6 @@
 
 #include "link/serialport.h"
 
-#include <QIODevice>
-
 #include <algorithm>
 
 namespace {
@@ -11,34 +9,20 @@ namespace {
 constexpr int progressInterval = 200;
 // A send shorter than this shows no progress.
 constexpr int progressAfter = 1000;
-// How much of a file is read at a time.
-constexpr qint64 pieceSize = 64 * 1024;
 
 } // namespace
-
-struct PacedSender::Item
-{
-    QByteArray bytes;
-    // Negative for a typed key: one write, no wait.
-    int delay = -1;
-    int next = 0;
-    // Where the rest of a file comes from, and how much of it is still to be read.
-    std::unique_ptr<QIODevice> source;
-    qint64 unread = 0;
-
-    bool typed() const { return delay < 0; }
-    qint64 left() const { return bytes.size() - next + unread; }
-};
 
 PacedSender::PacedSender(QObject *parent)
     : QObject(parent)
 {
     m_wait.setSingleShot(true);
+    // A pace is a least wait: the timer must not end it early.
+    m_wait.setTimerType(Qt::PreciseTimer);
     connect(&m_wait, &QTimer::timeout, this, &PacedSender::sendNext);
     m_progressTimer.setInterval(progressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
         if (m_started.elapsed() >= progressAfter)
-            emit progress(sent(), m_total);
+            emit progress(sent(), m_queue.total());
     });
 }
 
@@ -46,7 +30,8 @@ PacedSender::~PacedSender() = default;
 
 void PacedSender::setChannel(SerialPort *channel)
 {
-    dropAll();
+    m_queue.clear();
+    resume();
     if (m_channel)
         m_channel->disconnect(this);
     m_channel = channel;
@@ -54,39 +39,29 @@ void PacedSender::setChannel(SerialPort *channel)
         connect(m_channel, &SerialPort::bytesWritten, this, &PacedSender::onBytesWritten);
 }
 
-void PacedSender::sendPaced(const QByteArray &bytes, int delay)
-{
-    // A negative delay would be no bound at all; the delay bounds the wait, so it counts as 0.
-    Item item;
-    item.bytes = bytes;
-    item.delay = std::max(delay, 0);
-    enqueue(std::move(item));
-}
-
-void PacedSender::sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay)
-{
-    Item item;
-    item.delay = std::max(delay, 0);
-    item.source = std::move(source);
-    item.unread = std::max<qint64>(size, 0);
-    enqueue(std::move(item));
-}
-
 void PacedSender::sendTyped(const QByteArray &bytes)
 {
-    Item item;
-    item.bytes = bytes;
-    enqueue(std::move(item));
+    m_queue.addTyped(bytes);
+    start();
 }
 
-void PacedSender::enqueue(Item item)
+void PacedSender::sendPaced(const QByteArray &bytes, const Pace &pace)
 {
-    if (item.left() == 0)
-        return;
-    const bool wasIdle = m_queue.empty();
-    m_total += item.left();
-    m_queue.push_back(std::move(item));
-    if (!wasIdle)
+    m_queue.addPaced(bytes, pace);
+    start();
+}
+
+void PacedSender::sendFile(std::shared_ptr<QIODevice> source, qint64 size, const QString &name,
+                           const Pace &pace)
+{
+    m_queue.addFile(std::move(source), size, name, pace);
+    start();
+}
+
+void PacedSender::start()
+{
+    // A send under way takes what is added in its turn.
+    if (m_state != State::Idle || m_queue.isEmpty())
         return;
     m_started.start();
     m_progressTimer.start();
@@ -95,14 +70,7 @@ void PacedSender::enqueue(Item item)
 
 void PacedSender::stop()
 {
-    for (auto item = m_queue.begin(); item != m_queue.end();) {
-        if (item->typed()) {
-            ++item;
-            continue;
-        }
-        m_total -= item->left();
-        item = m_queue.erase(item);
-    }
+    m_queue.dropPaced();
     if (m_channel) {
         // What the library still holds is the stopped send's; it must not reach the device.
         m_handed -= m_channel->bytesToWrite();
@@ -111,86 +79,67 @@ void PacedSender::stop()
     resume();
 }
 
-void PacedSender::dropAll()
-{
-    m_queue.clear();
-    resume();
-}
-
 void PacedSender::resume()
 {
-    m_wait.stop();
-    m_waitingForRoom = false;
-    if (!m_queue.empty())
-        sendNext();
-    else if (m_progressTimer.isActive())
-        finish();
+    // Idle has nothing to resume; a write under way goes on with what is left when it returns.
+    if (m_state == State::Idle || m_state == State::Writing)
+        return;
+    sendNext();
 }
 
 void PacedSender::sendNext()
 {
-    // A write can report through the channel's own signals, which may stop us meanwhile.
-    if (m_sending)
+    // A write can report through the channel's own signals, which may drop the queue meanwhile.
+    if (m_state == State::Writing)
         return;
-    m_sending = true;
     m_wait.stop();
-    m_waitingForRoom = false;
-    while (!m_queue.empty()) {
-        Item &item = m_queue.front();
-        // A paced string leaves the queue only once the wait after its last byte is over, so
-        // that a key typed meanwhile still goes after it.
-        QString readFailure;
-        if (!refill(item, &readFailure)) {
-            m_queue.pop_front();
-            if (!readFailure.isEmpty())
-                emit readFailed(readFailure);
-            continue;
-        }
-        if (!item.typed() && m_channel && m_channel->bytesToWrite() >= maximumPending) {
-            m_waitingForRoom = true;
-            m_sending = false;
+    m_state = State::Writing;
+    for (;;) {
+        const bool room = !m_channel || m_channel->bytesToWrite() < maximumPending;
+        const SendQueue::Step step = m_queue.next(room);
+        switch (step.action) {
+        case SendQueue::Step::Action::Idle:
+            finish();
             return;
-        }
-        const QByteArray chunk = item.typed() ? item.bytes : item.bytes.mid(item.next, 1);
-        item.next += chunk.size();
-        const bool written = m_channel && m_channel->writeData(chunk);
-        if (m_queue.empty())
+        case SendQueue::Step::Action::WaitForRoom:
+            m_state = State::WaitingForRoom;
+            return;
+        case SendQueue::Step::Action::ReadFailed:
+            emit readFailed(step.failure.name, step.failure.sent, step.failure.size,
+                            step.failure.reason);
+            continue;
+        case SendQueue::Step::Action::Write:
             break;
+        }
+        SerialPort *const channel = m_channel;
+        const bool written = channel && channel->writeData(step.bytes);
+        // The channel went away while writing, and took the queue with it: a send cut by the
+        // device's loss is no failed write.
+        if (m_channel != channel)
+            continue;
         if (!written) {
-            m_total -= item.left();
-            m_queue.pop_front();
+            m_queue.dropCurrent();
             emit writeFailed();
             continue;
         }
-        m_handed += chunk.size();
-        if (!item.typed()) {
-            m_wait.start(item.delay);
-            m_sending = false;
+        m_handed += step.bytes.size();
+        switch (step.wait) {
+        case SendQueue::Wait::None:
+            continue;
+        case SendQueue::Wait::UntilWritten:
+            m_state = State::WaitingUntilWritten;
+            m_wait.start(step.waitMs);
+            return;
+        case SendQueue::Wait::Whole:
+            // Counted from when the byte has gone out, so that the device sees the whole gap.
+            m_pauseMs = step.waitMs;
+            if (channel->bytesToWrite() == 0)
+                pause();
+            else
+                m_state = State::WaitingToPause;
             return;
         }
     }
-    m_sending = false;
-    if (m_progressTimer.isActive())
-        finish();
-}
-
-bool PacedSender::refill(Item &item, QString *failure)
-{
-    if (item.next < item.bytes.size())
-        return true;
-    if (item.unread == 0 || !item.source)
-        return false;
-    item.bytes = item.source->read(std::min(item.unread, pieceSize));
-    item.next = 0;
-    if (item.bytes.isEmpty()) {
-        // A file that shrank or cannot be read: what is left of it cannot be sent.
-        *failure = item.source->errorString();
-        m_total -= item.unread;
-        item.unread = 0;
-        return false;
-    }
-    item.unread -= item.bytes.size();
-    return true;
 }
 
 void PacedSender::onBytesWritten()
@@ -198,20 +147,31 @@ void PacedSender::onBytesWritten()
     if (!m_channel)
         return;
     const qint64 pending = m_channel->bytesToWrite();
-    if ((m_wait.isActive() && pending == 0) || (m_waitingForRoom && pending < maximumPending))
+    if ((m_state == State::WaitingUntilWritten && pending == 0)
+        || (m_state == State::WaitingForRoom && pending < maximumPending))
         sendNext();
+    else if (m_state == State::WaitingToPause && pending == 0)
+        pause();
+}
+
+void PacedSender::pause()
+{
+    m_state = State::Pausing;
+    m_wait.start(m_pauseMs);
 }
 
 qint64 PacedSender::sent() const
 {
     const qint64 pending = m_channel ? m_channel->bytesToWrite() : 0;
-    return std::clamp<qint64>(m_handed - pending, 0, m_total);
+    const qint64 total = m_queue.total();
+    const qint64 written = std::max<qint64>(m_handed - pending, 0);
+    return total < 0 ? written : std::min(written, total);
 }
 
 void PacedSender::finish()
 {
+    m_state = State::Idle;
     m_progressTimer.stop();
     m_handed = 0;
-    m_total = 0;
     emit finished();
 }

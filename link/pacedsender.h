@@ -1,23 +1,26 @@
 #pragma once
 
+#include "common/pace.h"
+#include "link/sendqueue.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
-#include <deque>
 #include <memory>
 
 class QIODevice;
 class SerialPort;
 
-// Sends byte strings through the channel from the event loop, in the order they were queued: a
-// paced string (a paste, a function key, a file) one byte at a time, waiting after each byte at
-// most its delay for the byte to be written; a typed key's bytes in one write. The window keeps
-// painting and taking input while a long string goes out, and a send can be stopped at any byte.
-// The serial library is handed only what the device can take soon, so that what is counted as
-// sent has been written to the port, and a stop leaves nothing behind to trickle out.
+// Sends what it is given through the channel from the event loop, in the order it was given: a
+// paced string (a paste, a function key, a command, a file) one byte at a time with its pace's
+// wait after each byte; a typed key's bytes in one write. The window keeps painting and taking
+// input while a long string goes out, and a send can be stopped at any byte. The serial library is
+// handed only what the device can take soon, so that what is counted as sent has been written to
+// the port, and a stop leaves nothing behind to trickle out. The order and the waits are the
+// SendQueue's; this writes and waits.
 class PacedSender : public QObject
 {
     Q_OBJECT
@@ -33,53 +36,68 @@ public:
     // The channel to write to; a new channel, or none, drops whatever was still queued.
     void setChannel(SerialPort *channel);
 
-    void sendPaced(const QByteArray &bytes, int delay);
-    // The size bytes of source, read a piece at a time as they are sent.
-    void sendPaced(std::unique_ptr<QIODevice> source, qint64 size, int delay);
     // Written at once when nothing is queued, else after everything queued before it.
     void sendTyped(const QByteArray &bytes);
+    void sendPaced(const QByteArray &bytes, const Pace &pace);
+    // The size bytes of source, read a piece at a time as they are sent: as far as the source
+    // was when it was handed over, or to its end when size is 0 or less. name is what a failure
+    // calls it.
+    void sendFile(std::shared_ptr<QIODevice> source, qint64 size, const QString &name,
+                  const Pace &pace);
 
-    // Drops what is left of the paced sends, and what the serial library still holds of them;
-    // keys typed meanwhile go after all the same.
+    // Drops what is left of the paced sends, and what the serial library still holds of them,
+    // and ends the wait at once; keys typed meanwhile go after all the same.
     void stop();
 
 signals:
     // A write failed; the rest of that string or key has been dropped.
     void writeFailed();
-    // A file being sent could not be read further (reason in the system's words); the rest of
-    // it has been dropped.
-    void readFailed(const QString &reason);
+    // The source called name could not be read further, after sent of its size bytes (size is
+    // negative when it was read to its end); reason says why, in the system's words or as "the
+    // file ended early". The rest of it has been dropped.
+    void readFailed(const QString &name, qint64 sent, qint64 size, const QString &reason);
     // While a send has lasted a second or more, now and then: bytes written to the port, of the
-    // total.
+    // total, which is negative while a source is read to its end.
     void progress(qint64 sent, qint64 total);
     // Everything queued has been written, or dropped.
     void finished();
 
 private:
-    struct Item;
+    enum class State {
+        // Nothing is queued.
+        Idle,
+        // Inside sendNext(), which writes until it has to wait.
+        Writing,
+        // After a paced byte: for the byte to be written, at most until m_wait times out.
+        WaitingUntilWritten,
+        // After a paced byte that is followed by a whole wait (a real pace, or the wait after a
+        // line end): for the byte to be written, which starts the wait.
+        WaitingToPause,
+        // The whole wait: until m_wait times out, however soon anything is written.
+        Pausing,
+        // For the serial library to hold fewer than maximumPending bytes.
+        WaitingForRoom,
+    };
 
-    void enqueue(Item item);
+    void start();
     // Writes until it has to wait for the device, or nothing is left.
     void sendNext();
     void onBytesWritten();
-    // Whether item has a byte left to write, reading the next piece of its source when its
-    // bytes are used up; failure says why a source could not be read.
-    bool refill(Item &item, QString *failure);
+    // Starts the whole wait.
+    void pause();
     qint64 sent() const;
-    void dropAll();
-    // After items were dropped: sends what is left, or says the send is over.
+    // After parts were dropped: ends the wait and sends what is left, or says the send is over.
     void resume();
     void finish();
 
     QPointer<SerialPort> m_channel;
-    std::deque<Item> m_queue;
-    // Running while a byte is waiting to be written; on time-out the next byte goes anyway.
+    SendQueue m_queue;
+    State m_state = State::Idle;
     QTimer m_wait;
-    // Set while the serial library holds maximumPending bytes of paced sends.
-    bool m_waitingForRoom = false;
+    // How long the whole wait lasts once its byte has been written.
+    int m_pauseMs = 0;
     QTimer m_progressTimer;
     QElapsedTimer m_started;
+    // Bytes handed to the channel since the send began.
     qint64 m_handed = 0;
-    qint64 m_total = 0;
-    bool m_sending = false;
 };

@@ -1,10 +1,13 @@
 #include "transmitpath.h"
 
 #include "common/logging.h"
-#include "link/devicelink.h"
 #include "terminal/transmitencoding.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
 
 namespace {
 
@@ -13,9 +16,8 @@ constexpr int pasteKey = Qt::Key_F35;
 
 } // namespace
 
-TransmitPath::TransmitPath(DeviceLink *link, QObject *parent)
+TransmitPath::TransmitPath(QObject *parent)
     : QObject(parent)
-    , m_link(link)
 {}
 
 FunctionKeyBindings TransmitPath::bindings() const
@@ -44,14 +46,48 @@ void TransmitPath::keyInput(int key, const QString &text)
     }
     // A key with no text (arrows, modifiers, F13 and up) sends nothing.
     if (!text.isEmpty())
-        m_link->sendTyped(typedBytes(text));
+        emit typed(typedBytes(text));
+}
+
+void TransmitPath::sendCommand(const QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        emit paced(bytes, pace());
+}
+
+QString TransmitPath::sendFile(const QString &fileName)
+{
+    // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
+    // FIFO has no end to send up to.
+    const QFileInfo info(fileName);
+    auto file = std::make_shared<QFile>(fileName);
+    if (!info.exists())
+        return qt_error_string(ENOENT);
+    if (!info.isFile())
+        return tr("not a regular file");
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return file->errorString();
+    // As far as it is now: what is added while it goes out stays for the next send.
+    emit fileOpened(file, file->size(), fileName, pace());
+    return QString();
 }
 
 void TransmitPath::sendPaced(const QString &text)
 {
+    if (text.isEmpty())
+        return;
     QByteArray bytes;
     bytes.reserve(text.size());
     for (const QChar unit : text)
         bytes.append(pacedByte(unit));
-    m_link->sendPaced(bytes, m_bindings.delay);
+    emit paced(bytes, pace());
+}
+
+Pace TransmitPath::pace() const
+{
+    Pace pace;
+    pace.delay = m_bindings.delay;
+    pace.wholeDelay = m_bindings.paceWhole;
+    pace.lineDelay = m_bindings.lineDelay;
+    return pace;
 }

@@ -352,6 +352,14 @@ void drawTimestamps(QPainter &p)
     p.drawEllipse(QPointF(24, 24), 2.5, 2.5);
 }
 
+void drawCommandLine(QPainter &p)
+{
+    // A screen with a prompt and the cursor on the line below it: a line composed, then sent.
+    drawScreen(p, QRectF(3, 8, 42, 32));
+    drawStroke(p, white, 3.5, {{11, 17}, {19, 24}, {11, 31}});
+    drawStroke(p, amber, 3.5, {{24, 32}, {36, 32}});
+}
+
 // One output file: its name, its width and height in pixels, and what draws it.
 struct Picture
 {
@@ -378,6 +386,7 @@ const Picture pictures[] = {
     {"logfile.png", 48, drawLogFile},
     {"sendfile.png", 48, drawSendFile},
     {"timestamps.png", 48, drawTimestamps},
+    {"commandline.png", 48, drawCommandLine},
 };
 
 // The desktop icon's sizes: what desktops ask the hicolor theme for, 48 pixels and up.

@@ -115,7 +115,7 @@ void TestMainWindow::menusAndToolBar()
         (QStringList{"&Main: Exit Alt+X, |, SaveCapture Alt+S, Log to File Alt+G [ ], "
                      "Send File Alt+D (disabled)",
                      "&View: Toolbar Hide [ ], |, Clear Screen Alt+A, |, Hexa View Alt+H [ ], "
-                     "Timestamps Alt+T [ ]",
+                     "Timestamps Alt+T [ ], Command Line Alt+K [ ]",
                      "&Configure: Function Settings Alt+F, |, Font, Font color, Background color",
                      "He&lp: About This Program"}));
 

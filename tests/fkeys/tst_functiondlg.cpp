@@ -173,7 +173,8 @@ void TestFunctionDlg::formAsTheUserSeesIt()
     QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QVERIFY(before(apply, box->button(QDialogButtonBox::Ok)));
     QVERIFY(place(apply).top() > place(delay).bottom());
-    tabOrder << delay << apply;
+    tabOrder << delay << dialog->findChild<QSpinBox *>("spinBox_lineDelay")
+             << dialog->findChild<QCheckBox *>("checkBox_pace") << apply;
 
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     functionKeyEdit(dialog, 0)->setFocus();

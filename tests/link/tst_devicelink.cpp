@@ -268,14 +268,14 @@ void TestDeviceLink::sendsInOrderAndStopsAtOnce()
     QSignalSpy finished(&l.link, &DeviceLink::sendFinished);
     QSignalSpy writeFailed(&l.link, &DeviceLink::writeFailed);
 
-    l.link.sendPaced("abc", 0);
+    l.link.sendPaced("abc", Pace());
     l.link.sendTyped("k");
     QCOMPARE(device.read(4), QByteArray("abck"));
     QTRY_VERIFY(!finished.isEmpty());
 
     // Far more than the pseudo-terminal holds while the device is not reading.
     const qint64 total = 300000;
-    l.link.sendPaced(QByteArray(int(total), 'p'), 0);
+    l.link.sendPaced(QByteArray(int(total), 'p'), Pace());
     l.link.sendTyped("k");
     QVERIFY(progress.wait(5000));
     const qint64 sent = progress.last().at(0).toLongLong();
@@ -295,7 +295,7 @@ void TestDeviceLink::sendsInOrderAndStopsAtOnce()
     // The device goes in the middle of a send: the send ends with the link, and no write is
     // reported as failed.
     finished.clear();
-    l.link.sendPaced(QByteArray(int(total), 'q'), 0);
+    l.link.sendPaced(QByteArray(int(total), 'q'), Pace());
     QTest::qWait(100);
     device.hangUp();
     QTRY_COMPARE(l.events.value(l.events.size() - 1), QStringLiteral("gone"));

@@ -9,14 +9,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 namespace {
@@ -61,6 +67,8 @@ void TerminalUser::start()
     m_terminal->stopTicks();
     // The prompts answer with the file the story names next.
     const auto nextFile = [this](QWidget *) {
+        if (m_whileChoosing)
+            std::exchange(m_whileChoosing, {})();
         return m_nextFile;
     };
     m_terminal->window.setLogFileNamePrompt(nextFile);
@@ -139,6 +147,28 @@ QByteArray TerminalUser::deviceReceivedSoFar()
     return received;
 }
 
+QList<TerminalUser::Arrival> TerminalUser::deviceArrivals(int count, int timeoutMs)
+{
+    QList<Arrival> arrivals;
+    QElapsedTimer clock;
+    clock.start();
+    // Whatever the first look finds may have come at any time before it.
+    qint64 lastLook = -3600 * 1000;
+    QDeadlineTimer deadline(timeoutMs);
+    while (arrivals.size() < count && !deadline.hasExpired()) {
+        // A byte this look does not find comes after the look began.
+        const qint64 look = clock.elapsed();
+        const QByteArray found = m_device->readAvailable();
+        const qint64 seen = clock.elapsed();
+        for (const char byte : found)
+            arrivals.append({byte, lastLook, seen});
+        lastLook = look;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return arrivals;
+}
+
 void TerminalUser::type(const QString &text)
 {
     for (const QChar character : text) {
@@ -158,19 +188,26 @@ void TerminalUser::paste(const QString &text)
     view()->paste();
 }
 
-void TerminalUser::bind(int n, const QString &text, bool lineFeed, int delay)
+void TerminalUser::changeFunctionSettings(const std::function<void(QWidget *dialog)> &change)
 {
     action(window(), "actionFunction_Settings")->trigger();
     FunctionDlg *dialog = nullptr;
     for (FunctionDlg *candidate : window().findChildren<FunctionDlg *>())
         dialog = candidate->isVisible() ? candidate : dialog;
     Q_ASSERT(dialog);
-    functionKeyEdit(dialog, n - 1)->setText(text);
-    lineFeedBox(dialog, n - 1)->setChecked(lineFeed);
-    if (delay >= 0)
-        delayBox(dialog)->setValue(delay);
+    change(dialog);
     auto box = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
     QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+}
+
+void TerminalUser::bind(int n, const QString &text, bool lineFeed, int delay)
+{
+    changeFunctionSettings([&](QWidget *dialog) {
+        functionKeyEdit(dialog, n - 1)->setText(text);
+        lineFeedBox(dialog, n - 1)->setChecked(lineFeed);
+        if (delay >= 0)
+            delayBox(dialog)->setValue(delay);
+    });
 }
 
 void TerminalUser::setDelay(int ms)
@@ -178,6 +215,84 @@ void TerminalUser::setDelay(int ms)
     const FunctionKey first = window().functionKeys().value(0);
     bind(1, first.text.endsWith(QLatin1String("\r\n")) ? first.text.chopped(2) : first.text,
          first.text.endsWith(QLatin1String("\r\n")), ms);
+}
+
+void TerminalUser::setLineDelay(int ms)
+{
+    changeFunctionSettings([ms](QWidget *dialog) {
+        dialog->findChild<QSpinBox *>(QStringLiteral("spinBox_lineDelay"))->setValue(ms);
+    });
+}
+
+void TerminalUser::setWholeDelayPace(bool on)
+{
+    changeFunctionSettings([on](QWidget *dialog) {
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_pace"))->setChecked(on);
+    });
+}
+
+void TerminalUser::setCommandLine(bool on)
+{
+    action(window(), "actionCommand_Line")->setChecked(on);
+}
+
+void TerminalUser::enterCommand(const QString &text)
+{
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, commandLine(), Qt::Key_unknown, QString(character),
+                            Qt::NoModifier);
+    }
+    QTest::keyClick(commandLine(), Qt::Key_Return);
+}
+
+void TerminalUser::pressInCommandLine(int key)
+{
+    QTest::keyClick(commandLine(), Qt::Key(key));
+}
+
+void TerminalUser::setLineEnd(const QString &name)
+{
+    auto choice = window().findChild<QComboBox *>(QStringLiteral("commandLineEnd"));
+    choice->setCurrentIndex(choice->findText(name));
+}
+
+void TerminalUser::setCommandMode(const QString &name)
+{
+    auto choice = window().findChild<QComboBox *>(QStringLiteral("commandMode"));
+    choice->setCurrentIndex(choice->findText(name));
+}
+
+QString TerminalUser::commandLineText() const
+{
+    return commandLine()->text();
+}
+
+bool TerminalUser::commandLineHasFocus() const
+{
+    return commandLine()->isVisible() && window().focusWidget() == commandLine();
+}
+
+bool TerminalUser::commandLineShownWrong() const
+{
+    return commandLine()->palette().color(QPalette::Text)
+           != QApplication::palette(commandLine()).color(QPalette::Text);
+}
+
+QString TerminalUser::commandLineToolTip() const
+{
+    return commandLine()->toolTip();
+}
+
+bool TerminalUser::viewHasFocus() const
+{
+    return window().focusWidget() == view();
+}
+
+QLineEdit *TerminalUser::commandLine() const
+{
+    auto line = window().findChild<QLineEdit *>(QStringLiteral("commandLine"));
+    Q_ASSERT(line);
+    return line;
 }
 
 void TerminalUser::setHexMode(bool on)
@@ -222,9 +337,10 @@ QString TerminalUser::logLabel() const
     return label && label->isVisible() ? label->text() : QString();
 }
 
-QString TerminalUser::sendFile(const QString &fileName)
+QString TerminalUser::sendFile(const QString &fileName, const std::function<void()> &whileChoosing)
 {
     m_nextFile = fileName;
+    m_whileChoosing = whileChoosing;
     return answeringBox([this] { action(window(), "actionSend_File")->trigger(); });
 }
 

@@ -3,14 +3,17 @@
 #include "support/simulateddevice.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class ConnectedWindow;
 class HexView;
+class QLineEdit;
 class OstraView;
 class VantorTerm;
 
@@ -49,6 +52,16 @@ public:
     // Everything the terminal has sent up to now: a key typed behind it shows when it is all
     // there, so that "nothing (more) was sent" needs no time-out.
     QByteArray deviceReceivedSoFar();
+    // A byte the device received, and when, in milliseconds on one clock: it came after the
+    // device last looked without finding it, and by the look that found it. So the time between
+    // two bytes is at most the later one's by less the earlier one's after.
+    struct Arrival
+    {
+        char byte;
+        qint64 after;
+        qint64 by;
+    };
+    QList<Arrival> deviceArrivals(int count, int timeoutMs = 10000);
 
     // Keys and pastes into the text view.
     void type(const QString &text);
@@ -58,6 +71,25 @@ public:
     // its "LF" box; delay < 0 leaves the serial write delay as it is.
     void bind(int n, const QString &text, bool lineFeed = false, int delay = -1);
     void setDelay(int ms);
+    // "Line Delay mSec" and "Wait the whole delay after each character" in Function Settings.
+    void setLineDelay(int ms);
+    void setWholeDelayPace(bool on);
+
+    // The command line: shown or hidden (View, Command Line), text typed into it and Enter
+    // pressed, another key pressed in it (Up, Down, Escape), its line end and mode chosen by
+    // their names ("None", "CR", "LF", "CR LF"; "Text", "Hex").
+    void setCommandLine(bool on);
+    void enterCommand(const QString &text);
+    void pressInCommandLine(int key);
+    void setLineEnd(const QString &name);
+    void setCommandMode(const QString &name);
+    // What the command line shows, whether it has the focus, and whether it shows its text as
+    // not sent, with the tool tip that says why.
+    QString commandLineText() const;
+    bool commandLineHasFocus() const;
+    bool commandLineShownWrong() const;
+    QString commandLineToolTip() const;
+    bool viewHasFocus() const;
 
     // The switches of the menus.
     void setHexMode(bool on);
@@ -73,8 +105,9 @@ public:
     // The log's label in the status bar, empty while it is hidden.
     QString logLabel() const;
 
-    // Send File with fileName chosen; returns the text of the box that refused it, if any.
-    QString sendFile(const QString &fileName);
+    // Send File with fileName chosen, whileChoosing done while its dialog is open; returns the
+    // text of the box that refused it, if any.
+    QString sendFile(const QString &fileName, const std::function<void()> &whileChoosing = {});
     // Stop beside the send's progress; whether the progress was showing.
     bool stopSending();
     bool sendProgressShown() const;
@@ -101,9 +134,13 @@ public:
 
 private:
     void start();
+    // Opens Function Settings, lets change edit the dialog, and clicks OK.
+    void changeFunctionSettings(const std::function<void(QWidget *dialog)> &change);
+    QLineEdit *commandLine() const;
 
     QTemporaryDir m_files;
     std::unique_ptr<SimulatedDevice> m_device;
     std::unique_ptr<ConnectedWindow> m_terminal;
     QString m_nextFile;
+    std::function<void()> m_whileChoosing;
 };
