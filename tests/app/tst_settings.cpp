@@ -7,6 +7,7 @@
 #include "compat/qtcompat.h"
 #include "fkeys/functiondlg.h"
 #include "support/testenvironment.h"
+#include "terminal/commandline.h"
 #include "terminal/ostraview.h"
 
 #include <QAction>
@@ -86,6 +87,7 @@ QStringList printed(const StoredSettings &values)
     }
     if (values.functionKeys.keys.size() != functionKeyCount)
         keys << QStringLiteral("%1 keys").arg(values.functionKeys.keys.size());
+    const char *const lineEnds[] = {"none", "CR", "LF", "CR LF"};
     const auto yesNo = [](bool on) {
         return on ? QStringLiteral("yes") : QStringLiteral("no");
     };
@@ -102,11 +104,17 @@ QStringList printed(const StoredSettings &values)
         QStringLiteral("background: ") + colorText(values.backColor),
         QStringLiteral("keys: ") + (keys.isEmpty() ? QStringLiteral("none") : keys.join(' ')),
         QStringLiteral("delay: %1").arg(values.functionKeys.delay),
+        QStringLiteral("line delay: %1").arg(values.functionKeys.lineDelay),
+        QStringLiteral("whole delay: ") + yesNo(values.functionKeys.paceWhole),
         QStringLiteral("dialog shown: ") + yesNo(values.functionDialogShown),
         QStringLiteral("hex mode: ") + yesNo(values.hexMode),
         QStringLiteral("timestamps: ") + yesNo(values.timestamps),
         QStringLiteral("logging: ") + yesNo(values.logging),
         QStringLiteral("log file: ") + values.logFile,
+        QStringLiteral("command line: ") + yesNo(values.commandLineShown),
+        QStringLiteral("line end: %1").arg(lineEnds[int(values.lineEnd)]),
+        QStringLiteral("hex commands: ") + yesNo(values.commandMode == CommandLine::Mode::Hex),
+        QStringLiteral("history: ") + values.commandHistory.join(QLatin1String(" | ")),
     };
 }
 
@@ -114,13 +122,25 @@ QStringList printed(const StoredSettings &values)
 QStringList firstRunWith(const QStringList &lines)
 {
     QStringList expected = {
-        "pos: 25,25",           "size: 800x600",
-        "toolbar hidden: no",   "font: Courier New, 10 pt, weight 50",
-        "text colour: #ffffff", "background: #438865",
-        "keys: none",           "delay: 5",
-        "dialog shown: no",     "hex mode: no",
-        "timestamps: no",       "logging: no",
+        "pos: 25,25",
+        "size: 800x600",
+        "toolbar hidden: no",
+        "font: Courier New, 10 pt, weight 50",
+        "text colour: #ffffff",
+        "background: #438865",
+        "keys: none",
+        "delay: 5",
+        "line delay: 0",
+        "whole delay: no",
+        "dialog shown: no",
+        "hex mode: no",
+        "timestamps: no",
+        "logging: no",
         "log file: ",
+        "command line: no",
+        "line end: CR",
+        "hex commands: no",
+        "history: ",
     };
     for (const QString &line : lines) {
         const QString key = line.section(QLatin1Char(':'), 0, 0);
@@ -176,12 +196,16 @@ void TestSettings::readsWhatTheStoreHolds_data()
                       "fontfamily=DejaVu Sans Mono\nfontsize=13\nfontweight=75\nfontstyle=true\n"
                       "fontcolor=#0a141e\nbackcolor=#c8d2dc\nF1=AT\\r\\n\nF12=x\\ty\ndelay=250\n"
                       "ShowFunctionDlg=true\nisHexamode=true\ntimestamps=true\nlogging=true\n"
-                      "logfile=/var/log/device.log\n")
+                      "logfile=/var/log/device.log\nlinedelay=40\npacewhole=true\n"
+                      "commandline=true\nlineend=lf\ncommandmode=hex\n"
+                      "commandhistory=ATI, \"AT+X=\\\"1,2\\\"\"\n")
         << firstRunWith({"pos: 140,90", "size: 700x500", "toolbar hidden: yes",
                          "font: DejaVu Sans Mono, 13 pt, weight 75, italic", "text colour: #0a141e",
                          "background: #c8d2dc", "keys: F1=AT\\r\\n F12=x\\ty", "delay: 250",
                          "dialog shown: yes", "hex mode: yes", "timestamps: yes", "logging: yes",
-                         "log file: /var/log/device.log"});
+                         "log file: /var/log/device.log", "line delay: 40", "whole delay: yes",
+                         "command line: yes", "line end: LF", "hex commands: yes",
+                         "history: ATI | AT+X=\"1,2\""});
     // A hand, or another program, may have written anything.
     QTest::newRow("values no build writes")
         << QByteArray(
@@ -217,11 +241,27 @@ void TestSettings::writesEachValueInTheFormEarlierBuildsRead()
     values.font.setStyle(QFont::StyleOblique);
     QCOMPARE(writeSettings(values), QString());
     const QByteArray text = storeText();
-    for (const char *line :
-         {"pos=@Point(25 25)\n", "size=@Size(800 600)\n", "viewtoolbar=false\n",
-          "fontfamily=Courier New\n", "fontsize=10\n", "fontweight=50\n", "fontstyle=true\n",
-          "fontcolor=#ffffff\n", "backcolor=#438865\n", "F1=AT\\r\\n\n", "F12=\n", "delay=5\n",
-          "ShowFunctionDlg=false\n", "isHexamode=false\n", "timestamps=false\n", "logging=false\n"})
+    for (const char *line : {"pos=@Point(25 25)\n",
+                             "size=@Size(800 600)\n",
+                             "viewtoolbar=false\n",
+                             "fontfamily=Courier New\n",
+                             "fontsize=10\n",
+                             "fontweight=50\n",
+                             "fontstyle=true\n",
+                             "fontcolor=#ffffff\n",
+                             "backcolor=#438865\n",
+                             "F1=AT\\r\\n\n",
+                             "F12=\n",
+                             "delay=5\n",
+                             "ShowFunctionDlg=false\n",
+                             "isHexamode=false\n",
+                             "timestamps=false\n",
+                             "logging=false\n",
+                             "linedelay=0\n",
+                             "pacewhole=false\n",
+                             "commandline=false\n",
+                             "lineend=cr\n",
+                             "commandmode=text\n"})
         QVERIFY2(text.contains(line), line);
     // An oblique face comes back as the italic the style sheet can show.
     QVERIFY(
@@ -259,7 +299,10 @@ void TestSettings::storedFileIsSharedByBothQtBuilds()
                            "text colour: #fafbfc", "background: #102030",
                            QString::fromUtf8("keys: F1=AT\\r\\n F2=\u00b0C \u00e9t\u00e9"),
                            "delay: 250", "dialog shown: yes", "hex mode: yes", "timestamps: yes",
-                           QString::fromUtf8("log file: /home/ren\u00e9/x.log")}));
+                           QString::fromUtf8("log file: /home/ren\u00e9/x.log"), "line delay: 40",
+                           "whole delay: yes", "command line: yes", "line end: CR LF",
+                           "hex commands: yes",
+                           QString::fromUtf8("history: ATI | AT+CMGS=\"1,2\" | \u00e9t\u00e9")}));
     QVERIFY(values.font.weight() > QFont::Medium && values.font.weight() < QFont::DemiBold);
 
     QVERIFY(writeStore(otherForm));
