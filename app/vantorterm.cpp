@@ -113,7 +113,12 @@ VantorTerm::VantorTerm(QWidget *parent, Qt::WindowFlags flags)
         m_waitingScreen->setOpenFailure(QString());
         showStatus(tr(deviceNotFoundText));
     });
-    connect(m_link, &DeviceLink::writeFailed, this, [this] { showStatus(tr(writeFailedStatus)); });
+    connect(m_link, &DeviceLink::writeFailed, this, [this](const QString &reason) {
+        showStatus(reason.isEmpty()
+                       ? tr(writeFailedStatus)
+                       : tr(writeFailedStatus)
+                             + QStringLiteral(" (%1: %2)").arg(m_link->portName(), reason));
+    });
     connect(m_link, &DeviceLink::readFailed, this, &VantorTerm::showSendFileStopped);
     m_sendProgress = new SendProgress(this);
     statusBar()->addPermanentWidget(m_sendProgress);

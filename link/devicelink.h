@@ -78,8 +78,10 @@ signals:
     void sendProgress(qint64 sent, qint64 total);
     // Everything given to send has been written, or dropped.
     void sendFinished();
-    // A write through an open port failed; the rest of that string or key was dropped.
-    void writeFailed();
+    // A write through an open port failed; the rest of that string or key was dropped. reason is
+    // the system's word when the port took bytes it could not write (then every paced send was
+    // dropped), empty when it took none.
+    void writeFailed(const QString &reason);
     // The file called name could not be read further after sent of its size bytes (size is
     // negative for one read to its end); the rest of it was dropped.
     void readFailed(const QString &name, qint64 sent, qint64 size, const QString &reason);

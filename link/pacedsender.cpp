@@ -35,8 +35,15 @@ void PacedSender::setChannel(SerialPort *channel)
     if (m_channel)
         m_channel->disconnect(this);
     m_channel = channel;
-    if (m_channel)
-        connect(m_channel, &SerialPort::bytesWritten, this, &PacedSender::onBytesWritten);
+    if (!m_channel)
+        return;
+    connect(m_channel, &SerialPort::bytesWritten, this, &PacedSender::onBytesWritten);
+    connect(m_channel, &SerialPort::writeFailed, this, [this](const QString &reason) {
+        // Nothing gets through: what the port holds, and the paced sends, are dropped as by
+        // Stop; keys typed afterwards are tried again.
+        stop();
+        emit writeFailed(reason);
+    });
 }
 
 void PacedSender::sendTyped(const QByteArray &bytes)
@@ -119,7 +126,7 @@ void PacedSender::sendNext()
             continue;
         if (!written) {
             m_queue.dropCurrent();
-            emit writeFailed();
+            emit writeFailed(QString());
             continue;
         }
         m_handed += step.bytes.size();

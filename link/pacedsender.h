@@ -50,8 +50,10 @@ public:
     void stop();
 
 signals:
-    // A write failed; the rest of that string or key has been dropped.
-    void writeFailed();
+    // A write failed; the rest of that string or key has been dropped. reason is the system's
+    // word for a write the port took and could not carry out, which also drops every paced send
+    // and what the port still held; empty when the port took nothing.
+    void writeFailed(const QString &reason);
     // The source called name could not be read further, after sent of its size bytes (size is
     // negative when it was read to its end); reason says why, in the system's words or as "the
     // file ended early". The rest of it has been dropped.

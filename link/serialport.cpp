@@ -242,9 +242,19 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
     // on a stale errno inside Qt, a ReadError that repeats at full speed for as long as the port
     // stays open. Either way the port is dead: close it now so the loop stops, and let the owner
     // treat the device as gone. Timeouts and the like are not faults of the line.
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
-        return;
     if (!m_serial->isOpen())
+        return;
+    if (error == QSerialPort::WriteError) {
+        // The line still reads, but what was handed over cannot go out: said, rather than left
+        // to wait in the library for good with everything sent after it.
+        const QString reason = m_serial->errorString();
+        qCDebug(lcLink).nospace().noquote()
+            << "SerialPort write error.[" << m_currentPortName << "] " << reason;
+        m_serial->clearError();
+        emit writeFailed(reason);
+        return;
+    }
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     // The library's text can be a stale errno ("Inappropriate ioctl for device" after a
     // hang-up): say what happened to the device when the system can tell.

@@ -44,6 +44,9 @@ signals:
     void portLost(const QString &reason);
     // count bytes handed to writeData() have been written to the port.
     void bytesWritten(qint64 count);
+    // The port took bytes but could not write them (reason in the system's words); they are
+    // still held, and so is all that follows, until the output is discarded.
+    void writeFailed(const QString &reason);
 
 private slots:
     void readData();

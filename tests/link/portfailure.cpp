@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -49,6 +50,17 @@ bool replaceWithHungUpTerminal(int descriptor)
     // With its only slave closed, the master reads EIO.
     ::close(slave);
     return replaceWith(master, descriptor);
+}
+
+bool replaceWithBrokenPipe(int descriptor)
+{
+    int pair[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    // The far end stays open but takes nothing, so reads wait and writes fail.
+    ::shutdown(pair[1], SHUT_RD);
+    ::fcntl(pair[0], F_SETFL, O_NONBLOCK);
+    return replaceWith(pair[0], descriptor);
 }
 
 QList<int> descriptorsOpenOn(const QString &path)

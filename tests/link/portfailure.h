@@ -13,6 +13,11 @@ bool replaceWithDirectory(int descriptor);
 // Reading the descriptor then fails with EIO, which the library reports as a ResourceError.
 bool replaceWithHungUpTerminal(int descriptor);
 
+// Writing the descriptor then fails with EPIPE, which the library reports as a WriteError,
+// while reading it finds nothing: a line that still reads but cannot carry what is sent. The
+// process must ignore SIGPIPE.
+bool replaceWithBrokenPipe(int descriptor);
+
 // The descriptors of this process that are open on path, lowest first.
 QList<int> descriptorsOpenOn(const QString &path);
 

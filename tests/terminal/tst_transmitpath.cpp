@@ -5,6 +5,7 @@
 #include "terminal/ostraview.h"
 
 #include "devsim/connectedwindow.h"
+#include "link/portfailure.h"
 #include "support/simulateddevice.h"
 #include "support/testenvironment.h"
 
@@ -24,6 +25,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -78,6 +81,7 @@ private slots:
     void negativeDelayNeverWaitsWithoutLimit();
     void longSendToAStalledDevice();
     void sendFileGoesOutPacedAndStops();
+    void portThatCannotWriteStopsTheSendAndSaysWhy();
 
 private:
     // A new window connected to the device, its status line then marked untouched.
@@ -470,6 +474,24 @@ void TestTransmitPath::sendFileGoesOutPacedAndStops()
         QVERIFY2(refused.startsWith("Can't send " + chosen + ": "), qPrintable(refused));
     }
     QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+}
+
+// A port that takes bytes but cannot write them (behind it, a socket whose reader has gone) stops
+// the paste under way and says why, instead of holding what it was given for good.
+void TestTransmitPath::portThatCannotWriteStopsTheSendAndSaysWhy()
+{
+    const auto previousHandler = std::signal(SIGPIPE, SIG_IGN);
+    const QList<int> descriptors = descriptorsOpenOn(m_device->portName());
+    QVERIFY(!descriptors.isEmpty());
+    QVERIFY(replaceWithBrokenPipe(descriptors.last()));
+    QApplication::clipboard()->setText(QString(5000, QLatin1Char('p')));
+    m_view->paste();
+    QTRY_COMPARE(m_window->statusBar()->currentMessage(), "Can't write through the serial port. ("
+                                                              + m_device->portName() + ": "
+                                                              + qt_error_string(EPIPE) + ")");
+    QTRY_VERIFY(!m_window->findChild<QWidget *>("sendProgress")->isVisible());
+    QVERIFY(m_view->isEnabled());
+    std::signal(SIGPIPE, previousHandler);
 }
 
 QTEST_MAIN(TestTransmitPath)
