@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTimer>
@@ -90,6 +92,7 @@ private slots:
     void connectionMessageOutlivesHovering();
     void toolBarContextMenuAndToolbarHideAgree();
     void restoredFunctionDialogComesUpAboveTheWindow();
+    void functionSettingsOpensOnTheTableAndOkLetsGo();
     void missingFontFamilyStillDrawsMonospaced();
     void waitingScreenSaysWhatTheTerminalWaitsFor();
     void keysTypedInTheHexViewReachTheDevice();
@@ -397,6 +400,51 @@ void TestMainWindow::restoredFunctionDialogComesUpAboveTheWindow()
     window.findChild<QAction *>("actionFunction_Settings")->trigger();
     QTRY_COMPARE(QGuiApplication::focusWindow(), dialog->windowHandle());
     QCOMPARE(window.findChildren<FunctionDlg *>().size(), 1);
+}
+
+// Function Settings opens the dialog on the table as it stands, so a cancelled dialog's edits are
+// not shown again; while one is open it opens no other; OK applies what the dialog shows and
+// lets go of it, so that an Apply reaching the window later changes nothing.
+void TestMainWindow::functionSettingsOpensOnTheTableAndOkLetsGo()
+{
+    VantorTerm window;
+    window.show();
+    QAction *functionSettings = window.findChild<QAction *>("actionFunction_Settings");
+    const auto visibleDialog = [&window] {
+        FunctionDlg *found = nullptr;
+        for (FunctionDlg *dialog : window.findChildren<FunctionDlg *>())
+            found = dialog->isVisible() ? dialog : found;
+        return found;
+    };
+    functionSettings->trigger();
+    QPointer<FunctionDlg> cancelled = visibleDialog();
+    QVERIFY(cancelled);
+    QTest::keyClicks(functionKeyEdit(cancelled, 0), "XYZ");
+    cancelled->reject();
+
+    functionSettings->trigger();
+    FunctionDlg *dialog = visibleDialog();
+    QVERIFY(dialog && dialog != cancelled);
+    QCOMPARE(functionKeyEdit(dialog, 0)->text(), QString());
+    QTest::keyClicks(functionKeyEdit(dialog, 11), "ATH");
+    lineFeedBox(dialog, 11)->setChecked(true);
+    delayBox(dialog)->setValue(40);
+    functionSettings->trigger();
+    QCOMPARE(visibleDialog(), dialog);
+    QCOMPARE(functionKeyEdit(dialog, 11)->text(), QString("ATH"));
+    QVERIFY(window.functionKeys().at(11).text.isEmpty());
+
+    QPointer<FunctionDlg> accepted(dialog);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(window.functionKeys().at(11).text, QString("ATH\r\n"));
+    QCOMPARE(window.delay(), 40);
+    QVERIFY(!visibleDialog());
+    if (accepted)
+        functionKeyEdit(accepted, 11)->setText("changed after OK");
+    QVERIFY(QMetaObject::invokeMethod(&window, "applyFunction"));
+    QCOMPARE(window.functionKeys().at(11).text, QString("ATH\r\n"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(accepted.isNull());
 }
 
 void TestMainWindow::missingFontFamilyStillDrawsMonospaced()
