@@ -55,7 +55,7 @@ TerminalUser::TerminalUser()
 
 TerminalUser::~TerminalUser() = default;
 
-void TerminalUser::start()
+bool TerminalUser::start()
 {
     m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
     m_terminal->stopTicks();
@@ -67,6 +67,7 @@ void TerminalUser::start()
     m_terminal->window.setSendFileNamePrompt(nextFile);
     m_terminal->window.setCaptureFileNamePrompt(nextFile);
     m_terminal->connectDevice();
+    return isConnected();
 }
 
 bool TerminalUser::isConnected() const
@@ -98,8 +99,7 @@ void TerminalUser::hangUp()
 bool TerminalUser::restart()
 {
     quit();
-    start();
-    return isConnected();
+    return start();
 }
 
 void TerminalUser::quit()

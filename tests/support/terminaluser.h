@@ -41,6 +41,8 @@ public:
     bool restart();
     // Closes the terminal the normal way; the story may look at what it left behind.
     void quit();
+    // Starts the terminal again after quit(); true when it came up connected.
+    bool start();
 
     // What the device sends; waits until the hex view has taken every byte of it.
     bool deviceSends(const QByteArray &bytes);
@@ -100,8 +102,6 @@ public:
     HexView *hexView() const;
 
 private:
-    void start();
-
     QTemporaryDir m_files;
     std::unique_ptr<SimulatedDevice> m_device;
     std::unique_ptr<ConnectedWindow> m_terminal;
