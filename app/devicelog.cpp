@@ -117,15 +117,15 @@ void DeviceLog::closeAndWait()
 {
     close();
     // A close that comes while one waits (a quit signal meanwhile) leaves the waiting to it.
-    if (m_waiting)
+    if (m_closeLoop)
         return;
     const QDeadlineTimer deadline(logCloseTimeoutMs);
     if (!m_writers.isEmpty()) {
         QEventLoop loop;
-        m_waiting = &loop;
+        m_closeLoop = &loop;
         QTimer::singleShot(logCloseTimeoutMs, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-        m_waiting = nullptr;
+        m_closeLoop = nullptr;
     }
     // The application quitting ends every event loop, this one too: what is left is waited for
     // without one.
@@ -148,19 +148,17 @@ void DeviceLog::waitForWriters(QDeadlineTimer deadline)
         disconnect(writer->thread(), nullptr, this, nullptr);
         m_writers.remove(id);
         const qint64 lost = writer->waiting();
+        const QString seconds = QString::number(logCloseTimeoutMs / 1000);
         if (lost > 0) {
             qCWarning(lcApp).noquote()
                 << tr("Log to File: %1 bytes could not be written to %2: the disk did not take "
                       "them within %3 seconds.")
-                       .arg(lost)
-                       .arg(writer->fileName())
-                       .arg(logCloseTimeoutMs / 1000);
+                       .arg(QString::number(lost), writer->fileName(), seconds);
         } else {
             qCWarning(lcApp).noquote()
                 << tr("Log to File: %1 was not confirmed on the disk within %2 seconds; every "
                       "byte was handed to the system.")
-                       .arg(writer->fileName())
-                       .arg(logCloseTimeoutMs / 1000);
+                       .arg(writer->fileName(), seconds);
         }
     }
 }
@@ -298,6 +296,6 @@ void DeviceLog::writerEnded(quint64 id)
     thread->wait();
     delete writer;
     delete thread;
-    if (m_waiting && m_writers.isEmpty())
-        m_waiting->quit();
+    if (m_closeLoop && m_writers.isEmpty())
+        m_closeLoop->quit();
 }

@@ -96,7 +96,7 @@ private:
     QMap<quint64, LogWriter *> m_writers;
     quint64 m_lastWriterId = 0;
     // Set while closeAndWait() waits, which ends it once no writer is left.
-    QEventLoop *m_waiting = nullptr;
+    QEventLoop *m_closeLoop = nullptr;
     QByteArray m_buffer;
     QTimer m_flushTimer;
     // Bytes handed to the writer, the file's size when it was opened included.
