@@ -3,8 +3,8 @@
 #include <QPoint>
 #include <QSize>
 
-// The main window's fixed values in one place: the keys and defaults of the settings store and
-// the status texts of its own.
+// The main window's fixed values in one place: the keys and defaults of the settings store, the
+// device log's limits and the status texts of its own.
 namespace Constants {
 
 // The store: organisation name, then one key per stored value.
@@ -39,6 +39,17 @@ constexpr char commandModeKey[] = "commandmode";
 constexpr char commandHistoryKey[] = "commandhistory";
 constexpr char lineEndNames[][5] = {"none", "cr", "lf", "crlf"}; // in CommandLine::LineEnd order
 constexpr char commandModeNames[][5] = {"text", "hex"};          // in CommandLine::Mode order
+
+// The device log. What arrives is written out at the latest this long after it came, or at once
+// when this much waits, so that a fast stream costs few writes.
+constexpr int logFlushIntervalMs = 1000;
+constexpr int logFlushSize = 1 << 20;
+// The most bytes that may wait for a disk slower than the device before logging stops, so that
+// memory stays bounded.
+constexpr qint64 logWaitingLimit = qint64(64) << 20;
+// How long closing the log waits for a disk that does not take what it was given (a hung
+// network share, a stalled USB stick) before the terminal closes anyway.
+constexpr int logCloseTimeoutMs = 5000;
 
 // What a first run, or a store without the value, gives.
 constexpr QPoint defaultPosition(25, 25);

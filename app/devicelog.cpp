@@ -1,85 +1,58 @@
 #include "devicelog.h"
 
+#include "app/constants.h"
+#include "app/logwriter.h"
+#include "common/logging.h"
 #include "terminal/timestamp.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <memory>
 #include <utility>
 
+using namespace Constants;
+
 namespace {
 
-// Written out at the latest this long after it arrived.
-constexpr int flushIntervalMs = 1000;
-// Written out at once when this much waits, so that a fast stream costs few writes and bounded
-// memory.
-constexpr int flushSize = 1 << 20;
+LogWriter::WriteHook &writeHook()
+{
+    static LogWriter::WriteHook hook;
+    return hook;
+}
+
+qint64 waitingLimit = logWaitingLimit;
 
 } // namespace
-
-// Writes what it is handed to the log file, in its own thread, and says when that fails.
-class DeviceLog::Writer : public QObject
-{
-public:
-    Writer(DeviceLog *log, int generation, const QString &fileName)
-        : m_log(log)
-        , m_generation(generation)
-        , m_file(fileName)
-    {}
-
-    bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Append); }
-    QString errorString() const { return m_file.errorString(); }
-    qint64 size() const { return m_file.size(); }
-
-    void write(const QByteArray &bytes)
-    {
-        if (m_failed)
-            return;
-        // A file removed (or replaced) while open would swallow every byte without a word.
-        const QFileInfo info(m_file.fileName());
-        if (!info.exists() || info.size() < m_file.size()) {
-            fail(tr("the file was removed or replaced"));
-            return;
-        }
-        if (m_file.write(bytes) != bytes.size() || !m_file.flush())
-            fail(m_file.errorString());
-    }
-
-    void close() { m_file.close(); }
-
-private:
-    void fail(const QString &reason)
-    {
-        m_failed = true;
-        m_file.close();
-        const QFileInfo info(m_file.fileName());
-        const qint64 size = info.exists() ? info.size() : 0;
-        QMetaObject::invokeMethod(m_log, [log = m_log, generation = m_generation, reason, size] {
-            log->writerFailed(generation, reason, size);
-        });
-    }
-
-    DeviceLog *m_log;
-    int m_generation;
-    QFile m_file;
-    bool m_failed = false;
-};
 
 DeviceLog::DeviceLog(QObject *parent)
     : QObject(parent)
 {
-    m_thread.setObjectName(QStringLiteral("log file"));
+    // Reported across threads.
+    qRegisterMetaType<DeviceLog::Stop>();
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &DeviceLog::flush);
 }
 
 DeviceLog::~DeviceLog()
 {
-    // Whoever would hear of a failure now may be going too.
+    // Whoever would hear of a failure now may be going too; and no event loop may run here.
     blockSignals(true);
     close();
+    waitForWriters(QDeadlineTimer(logCloseTimeoutMs));
+}
+
+void DeviceLog::setWriteHook(std::function<void(int)> hook)
+{
+    writeHook() = std::move(hook);
+}
+
+void DeviceLog::setWaitingLimit(qint64 bytes)
+{
+    waitingLimit = bytes;
 }
 
 QString DeviceLog::open(const QString &fileName)
@@ -90,20 +63,42 @@ QString DeviceLog::open(const QString &fileName)
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile())
         return tr("not a regular file");
-    auto writer = std::make_unique<Writer>(this, ++m_generation, fileName);
+    auto writer = std::make_unique<LogWriter>(fileName, writeHook());
     if (!writer->open())
         return writer->errorString();
-    m_handed = writer->size();
-    m_atLineStart = true;
-    if (m_handed > 0) {
+
+    // A log of this file closed a moment ago may still be writing its end: this one writes
+    // after it, and goes on from where the bytes handed to it ended.
+    const QString canonical = QFileInfo(fileName).canonicalFilePath();
+    LogWriter *earlier = nullptr;
+    for (LogWriter *running : qAsConst(m_writers)) {
+        if (QFileInfo(running->fileName()).canonicalFilePath() == canonical)
+            earlier = running;
+    }
+    m_handed = writer->size() + (earlier ? earlier->waiting() : 0);
+    if (!earlier) {
+        m_atLineStart = true;
         QFile existing(fileName);
-        if (existing.open(QIODevice::ReadOnly) && existing.seek(m_handed - 1))
+        if (m_handed > 0 && existing.open(QIODevice::ReadOnly) && existing.seek(m_handed - 1))
             m_atLineStart = existing.read(1) == "\n";
     }
-    m_fileName = fileName;
+
+    const quint64 id = ++m_lastWriterId;
     m_writer = writer.release();
-    m_writer->moveToThread(&m_thread);
-    m_thread.start();
+    m_writers.insert(id, m_writer);
+    auto thread = new QThread;
+    thread->setObjectName(QStringLiteral("log file"));
+    m_writer->moveToThread(thread);
+    connect(m_writer, &LogWriter::failed, this,
+            [this, id](Stop stop, const QString &cause, qint64 size) {
+                writerFailed(id, stop, cause, size);
+            });
+    connect(thread, &QThread::finished, this, [this, id] { writerEnded(id); });
+    if (earlier) {
+        QMetaObject::invokeMethod(
+            m_writer, [writer = m_writer, closed = earlier->closed()] { writer->waitFor(closed); });
+    }
+    thread->start();
     return QString();
 }
 
@@ -112,12 +107,60 @@ void DeviceLog::close()
     if (!m_writer)
         return;
     flush();
-    // What was handed over is written before the file closes.
-    QMetaObject::invokeMethod(m_writer, [writer = m_writer] { writer->close(); });
-    m_thread.quit();
-    m_thread.wait();
-    delete m_writer;
-    m_writer = nullptr;
+    // Queued behind every write handed over, on the writer's own thread, so that they are all
+    // done before the file closes and the thread ends.
+    LogWriter *writer = std::exchange(m_writer, nullptr);
+    QMetaObject::invokeMethod(writer, [writer] { writer->finish(); });
+}
+
+void DeviceLog::closeAndWait()
+{
+    close();
+    // A close that comes while one waits (a quit signal meanwhile) leaves the waiting to it.
+    if (m_closeLoop)
+        return;
+    const QDeadlineTimer deadline(logCloseTimeoutMs);
+    if (!m_writers.isEmpty()) {
+        QEventLoop loop;
+        m_closeLoop = &loop;
+        QTimer::singleShot(logCloseTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_closeLoop = nullptr;
+    }
+    // The application quitting ends every event loop, this one too: what is left is waited for
+    // without one.
+    waitForWriters(deadline);
+}
+
+void DeviceLog::waitForWriters(QDeadlineTimer deadline)
+{
+    for (LogWriter *writer : qAsConst(m_writers))
+        writer->thread()->wait(deadline);
+    for (const quint64 id : m_writers.keys()) {
+        LogWriter *writer = m_writers.value(id);
+        if (writer->thread()->isFinished()) {
+            writerEnded(id);
+            continue;
+        }
+        // A thread destroyed while it runs would end the process: the writer and its thread are
+        // left to finish on their own if the disk ever answers, and are never destroyed.
+        disconnect(writer, nullptr, this, nullptr);
+        disconnect(writer->thread(), nullptr, this, nullptr);
+        m_writers.remove(id);
+        const qint64 lost = writer->waiting();
+        const QString seconds = QString::number(logCloseTimeoutMs / 1000);
+        if (lost > 0) {
+            qCWarning(lcApp).noquote()
+                << tr("Log to File: %1 bytes could not be written to %2: the disk did not take "
+                      "them within %3 seconds.")
+                       .arg(QString::number(lost), writer->fileName(), seconds);
+        } else {
+            qCWarning(lcApp).noquote()
+                << tr("Log to File: %1 was not confirmed on the disk within %2 seconds; every "
+                      "byte was handed to the system.")
+                       .arg(writer->fileName(), seconds);
+        }
+    }
 }
 
 bool DeviceLog::isOpen() const
@@ -127,7 +170,7 @@ bool DeviceLog::isOpen() const
 
 QString DeviceLog::fileName() const
 {
-    return m_fileName;
+    return m_writer ? m_writer->fileName() : QString();
 }
 
 qint64 DeviceLog::size() const
@@ -171,6 +214,11 @@ void DeviceLog::markConnected(const QString &port)
 void DeviceLog::markDisconnected(const QString &port, const QString &reason)
 {
     writeMarker(tr("disconnected from %1: %2").arg(port, reason));
+    // A device that resets may be followed by a power cut: what it said last goes onto the disk
+    // now.
+    flush();
+    if (m_writer)
+        QMetaObject::invokeMethod(m_writer, [writer = m_writer] { writer->sync(); });
 }
 
 void DeviceLog::writeMarker(const QString &text)
@@ -187,11 +235,22 @@ void DeviceLog::writeMarker(const QString &text)
 
 void DeviceLog::append(const QByteArray &bytes)
 {
+    // Logging may have stopped half-way through a batch.
+    if (!m_writer)
+        return;
     m_buffer += bytes;
-    if (m_buffer.size() >= flushSize)
+    if (m_buffer.size() >= logFlushSize)
         flush();
     else if (!m_flushTimer.isActive())
-        m_flushTimer.start(flushIntervalMs);
+        m_flushTimer.start(logFlushIntervalMs);
+}
+
+qint64 DeviceLog::waitingForDisk() const
+{
+    qint64 waiting = 0;
+    for (const LogWriter *writer : m_writers)
+        waiting += writer->waiting();
+    return waiting;
 }
 
 void DeviceLog::flush()
@@ -199,19 +258,44 @@ void DeviceLog::flush()
     m_flushTimer.stop();
     if (!m_writer || m_buffer.isEmpty())
         return;
+    // The disk has not kept up: rather than let memory grow without end, logging stops, with
+    // everything received so far handed over.
+    const bool tooMuchWaits = waitingForDisk() + m_buffer.size() > waitingLimit;
     m_handed += m_buffer.size();
+    m_writer->handOver(m_buffer.size());
     QMetaObject::invokeMethod(m_writer, [writer = m_writer, bytes = std::exchange(m_buffer, {})] {
         writer->write(bytes);
     });
     emit flushed(m_handed);
+    if (tooMuchWaits) {
+        const QString fileName = m_writer->fileName();
+        close();
+        emit failed(fileName, Stop::DiskTooSlow, QString(), m_handed);
+    }
 }
 
-void DeviceLog::writerFailed(int generation, const QString &reason, qint64 size)
+void DeviceLog::writerFailed(quint64 id, Stop stop, const QString &cause, qint64 size)
 {
-    // A failure of a file closed since is old news.
-    if (!m_writer || generation != m_generation)
+    LogWriter *writer = m_writers.value(id);
+    if (!writer)
         return;
-    m_buffer.clear();
-    close();
-    emit failed(reason, size);
+    if (writer == m_writer) {
+        // The writer drops what comes after a failure: nothing more is handed to it.
+        m_buffer.clear();
+        close();
+    }
+    emit failed(writer->fileName(), stop, cause, size);
+}
+
+void DeviceLog::writerEnded(quint64 id)
+{
+    LogWriter *writer = m_writers.take(id);
+    if (!writer)
+        return;
+    QThread *thread = writer->thread();
+    thread->wait();
+    delete writer;
+    delete thread;
+    if (m_closeLoop && m_writers.isEmpty())
+        m_closeLoop->quit();
 }

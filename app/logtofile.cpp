@@ -1,6 +1,6 @@
 #include "logtofile.h"
 
-#include "app/devicelog.h"
+#include "app/settings.h"
 #include "link/devicelink.h"
 
 #include <QAction>
@@ -10,6 +10,20 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+
+namespace {
+
+// Whether two names name one file, also when neither exists yet.
+bool sameFile(const QString &one, const QString &other)
+{
+    const QFileInfo first(one);
+    const QFileInfo second(other);
+    if (first.exists() && second.exists())
+        return first == second;
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}
+
+} // namespace
 
 LogToFile::LogToFile(QAction *action, DeviceLink *link, QWidget *window)
     : QObject(window)
@@ -26,13 +40,7 @@ LogToFile::LogToFile(QAction *action, DeviceLink *link, QWidget *window)
     connect(link, &DeviceLink::connected, m_log, &DeviceLog::markConnected);
     connect(link, &DeviceLink::portClosed, m_log, &DeviceLog::markDisconnected);
     connect(m_log, &DeviceLog::flushed, this, &LogToFile::updateLabel);
-    connect(m_log, &DeviceLog::failed, this, [this](const QString &reason, qint64 size) {
-        m_action->setChecked(false);
-        m_label->hide();
-        emit stopped(tr("Logging to %1 stopped: %2. The file holds %3 bytes.")
-                         .arg(m_fileName, reason)
-                         .arg(size));
-    });
+    connect(m_log, &DeviceLog::failed, this, &LogToFile::logStopped);
 }
 
 LogToFile::~LogToFile() = default;
@@ -47,9 +55,9 @@ void LogToFile::setFileNamePrompt(FileNamePrompt prompt)
     m_prompt = std::move(prompt);
 }
 
-bool LogToFile::isLogging() const
+bool LogToFile::isOn() const
 {
-    return m_log->isOpen();
+    return m_log->isOpen() || m_reopenFailed;
 }
 
 QString LogToFile::fileName() const
@@ -65,9 +73,20 @@ void LogToFile::restore(bool logging, const QString &fileName)
     // A log that was on at the last close goes on, so that what a device plugged in later says
     // first is not missed.
     const QString problem = start(fileName);
-    emit statusMessage(problem.isEmpty()
-                           ? tr("Logging resumed: %1").arg(fileName)
-                           : tr("Can't resume logging to %1: %2").arg(fileName, problem));
+    if (problem.isEmpty()) {
+        emit statusMessage(tr("Logging resumed: %1").arg(fileName));
+        return;
+    }
+    // Its medium may not be there yet: said where it stays, and tried again at the next start
+    // unless the user turns it off.
+    m_reopenFailed = true;
+    m_action->setChecked(true);
+    m_label->setText(tr("Not logging: can't reopen %1: %2").arg(fileName, problem));
+    m_label->setToolTip(fileName);
+    m_label->show();
+    emit stopped(tr("Can't resume logging to %1: %2. Log to File stays on and tries this file "
+                    "again at the next start; uncheck it to stop.")
+                     .arg(fileName, problem));
 }
 
 void LogToFile::setTimestamps(bool on)
@@ -77,11 +96,12 @@ void LogToFile::setTimestamps(bool on)
 
 void LogToFile::close()
 {
-    m_log->close();
+    m_log->closeAndWait();
 }
 
 void LogToFile::toggle(bool on)
 {
+    m_reopenFailed = false;
     if (!on) {
         m_log->close();
         m_label->hide();
@@ -108,7 +128,15 @@ void LogToFile::toggle(bool on)
 
 QString LogToFile::start(const QString &fileName)
 {
-    const QString problem = m_log->open(fileName);
+    // A relative name would log into whatever folder the terminal was started from, and the
+    // settings store would be overwritten by the log.
+    QString problem;
+    if (QFileInfo(fileName).isRelative())
+        problem = tr("not a full path");
+    else if (sameFile(fileName, settingsFileName()))
+        problem = tr("that is the terminal's settings file");
+    else
+        problem = m_log->open(fileName);
     m_action->setChecked(problem.isEmpty());
     if (!problem.isEmpty())
         return problem;
@@ -116,6 +144,39 @@ QString LogToFile::start(const QString &fileName)
     updateLabel();
     m_label->show();
     return QString();
+}
+
+void LogToFile::logStopped(const QString &fileName, DeviceLog::Stop stop, const QString &cause,
+                           qint64 size)
+{
+    // The end of a log closed earlier may fail while another is open.
+    if (!m_log->isOpen()) {
+        m_action->setChecked(false);
+        m_label->hide();
+    }
+    const QString held = QString::number(size);
+    QString message;
+    switch (stop) {
+    case DeviceLog::Stop::WriteFailed:
+        message
+            = tr("Logging to %1 stopped: %2. The file holds %3 bytes.").arg(fileName, cause, held);
+        break;
+    case DeviceLog::Stop::Removed:
+        message = tr("Logging to %1 stopped: the file was removed. It held %2 bytes.")
+                      .arg(fileName, held);
+        break;
+    case DeviceLog::Stop::Replaced:
+        message = tr("Logging to %1 stopped: the file was replaced by another file. The file "
+                     "logged to held %2 bytes.")
+                      .arg(fileName, held);
+        break;
+    case DeviceLog::Stop::DiskTooSlow:
+        message = tr("Logging to %1 stopped: the disk could not keep up with the device. The "
+                     "file holds %2 bytes once the disk has written what it was given.")
+                      .arg(fileName, held);
+        break;
+    }
+    emit stopped(message);
 }
 
 void LogToFile::updateLabel()

@@ -29,6 +29,9 @@ void onSignal(int signalNumber)
 QuitSignals::QuitSignals(QObject *parent)
     : QObject(parent)
 {
+    // A log that reaches the limit stops and says "File too large"; the limit stays ignored to
+    // the end, while the log's last bytes are written.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);

@@ -207,6 +207,11 @@ StoredSettings readSettings(QString *problem)
     return values;
 }
 
+QString settingsFileName()
+{
+    return QSettings(QLatin1String(organisation), programTitle()).fileName();
+}
+
 QString writeSettings(const StoredSettings &values)
 {
     QSettings settings(QLatin1String(organisation), programTitle());

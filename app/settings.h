@@ -41,6 +41,9 @@ StoredSettings readSettings(QString *problem);
 // Writes values to the store; returns what went wrong, empty when they were written.
 QString writeSettings(const StoredSettings &values);
 
+// The file the store is kept in.
+QString settingsFileName();
+
 // Where a window stored at position with size comes back: reachable, and no larger than the
 // screen it lands on.
 QRect restoredGeometry(QPoint position, QSize size);

@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <utility>
 
 using namespace Constants;
 using namespace LinkConstants;
@@ -231,7 +232,12 @@ void VantorTerm::showWarning(const QString &title, const QString &message)
     auto box = new QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
-    box->show();
+    // Said while the window is being built (a log that cannot resume): shown once the window
+    // is, so that the window manager stacks the box above it.
+    if (isVisible())
+        box->show();
+    else
+        m_warningsAwaitingWindow.append(box);
 }
 
 bool VantorTerm::event(QEvent *event)
@@ -246,6 +252,9 @@ bool VantorTerm::event(QEvent *event)
 void VantorTerm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // Queued, so that they map after the window they belong to.
+    for (QMessageBox *box : std::exchange(m_warningsAwaitingWindow, {}))
+        QTimer::singleShot(0, box, &QWidget::show);
     if (m_functionDlgAwaitsWindow) {
         m_functionDlgAwaitsWindow = false;
         // Queued, so that it maps after the window it belongs to.
@@ -370,7 +379,7 @@ void VantorTerm::storeSettings()
     values.functionDialogShown = functionDlg && functionDlg->isVisible();
     values.hexMode = isHexamode;
     values.timestamps = m_ui->actionTimestamps->isChecked();
-    values.logging = m_logToFile->isLogging();
+    values.logging = m_logToFile->isOn();
     values.logFile = m_logToFile->fileName();
     values.commandLineShown = m_ui->actionCommand_Line->isChecked();
     values.lineEnd = m_commandLine->lineEnd();

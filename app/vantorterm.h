@@ -34,7 +34,8 @@
 // out and says by readFailed() when it stops short.
 // Stop: closeEvent() (also reached from SIGTERM, SIGINT and SIGHUP) runs once: it stops the link
 // (tick, send, port; the log gets its last marker), stores the settings (saying so if the store
-// cannot be written), closes a visible dialog and the log; the last window closing ends the
+// cannot be written), closes a visible dialog and the log, whose end it waits for while the
+// window paints (at most 5 s for a disk that does not answer); the last window closing ends the
 // event loop.
 
 #include "fkeys/functionkey.h"
@@ -141,4 +142,6 @@ private:
     bool m_closed = false;
     bool m_quitting = false;
     QPointer<QMessageBox> m_storeFailureBox;
+    // Warnings given before the window was first shown, which wait for it.
+    QList<QMessageBox *> m_warningsAwaitingWindow;
 };

@@ -61,7 +61,7 @@ TerminalUser::TerminalUser()
 
 TerminalUser::~TerminalUser() = default;
 
-void TerminalUser::start()
+bool TerminalUser::start()
 {
     m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
     m_terminal->stopTicks();
@@ -75,6 +75,7 @@ void TerminalUser::start()
     m_terminal->window.setSendFileNamePrompt(nextFile);
     m_terminal->window.setCaptureFileNamePrompt(nextFile);
     m_terminal->connectDevice();
+    return isConnected();
 }
 
 bool TerminalUser::isConnected() const
@@ -106,8 +107,7 @@ void TerminalUser::hangUp()
 bool TerminalUser::restart()
 {
     quit();
-    start();
-    return isConnected();
+    return start();
 }
 
 void TerminalUser::quit()

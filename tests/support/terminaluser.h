@@ -44,6 +44,8 @@ public:
     bool restart();
     // Closes the terminal the normal way; the story may look at what it left behind.
     void quit();
+    // Starts the terminal again after quit(); true when it came up connected.
+    bool start();
 
     // What the device sends; waits until the hex view has taken every byte of it.
     bool deviceSends(const QByteArray &bytes);
@@ -133,7 +135,6 @@ public:
     HexView *hexView() const;
 
 private:
-    void start();
     // Opens Function Settings, lets change edit the dialog, and clicks OK.
     void changeFunctionSettings(const std::function<void(QWidget *dialog)> &change);
     QLineEdit *commandLine() const;

@@ -13,20 +13,14 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
 
-#include <QLabel>
-#include <QMessageBox>
-#include <QRegularExpression>
-#include <QStatusBar>
-
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 // What a simulated device sends reaching both views of the real main window: the text view
 // filtered, the hex view byte for byte, whether hex mode shows it or not.
@@ -48,7 +42,6 @@ private slots:
     void reconnectingStartsWithEmptyViews();
     void endlessLineKeepsItsNewestCharacters();
     void selectionSurvivesIncomingData();
-    void logFileKeepsEverythingTheDeviceSays();
     void timestampsBeginEachLine();
 
 private:
@@ -288,103 +281,6 @@ void TestReceivePath::selectionSurvivesIncomingData()
     QVERIFY(m_view->toPlainText().startsWith("more"));
     QVERIFY(!m_view->textCursor().hasSelection());
     QVERIFY(m_view->textCursor().atEnd());
-}
-
-// The log keeps every byte the device sends, appended to what the file held, across a
-// disconnect, a reconnect and a restart, with a marker line at each connect and disconnect; when
-// its disk fills it stops and says so, and the terminal goes on.
-void TestReceivePath::logFileKeepsEverythingTheDeviceSays()
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("device.log"));
-    const auto logged = [&path] {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    {
-        QFile earlier(path);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("earlier\n");
-    }
-    const QString port = m_device->portName();
-    QString chosen = folder.path();
-    m_window->setLogFileNamePrompt([&chosen](QWidget *) { return chosen; });
-    auto logAction = m_window->findChild<QAction *>("actionLog_to_File");
-    // A folder is no log: said so, and logging stays off.
-    QString refused;
-    whenDialogOpens<QMessageBox>([&refused](QMessageBox *box) {
-        refused = box->text();
-        box->accept();
-    });
-    logAction->trigger();
-    QCOMPARE(refused, "Can't log to " + chosen + ": not a regular file");
-    QVERIFY(!logAction->isChecked());
-    chosen = path;
-    logAction->trigger();
-    QVERIFY(logAction->isChecked());
-    QVERIFY(m_window->findChild<QLabel *>("logStatus")->isVisible());
-
-    // Every byte value, NUL and CR included, as it came; written out without waiting for more.
-    QByteArray everyByte;
-    for (int value = 0; value < 256; ++value)
-        everyByte.append(char(value));
-    sendAndWait(everyByte);
-    QTRY_COMPARE(logged(), "earlier\n" + everyByte);
-
-    // Unplugged and back, then a restart: the log goes on in the same file.
-    m_terminal->stopTicks();
-    m_terminal->ports.clear();
-    m_terminal->tick();
-    m_terminal->ports = QStringList{port};
-    m_terminal->tick();
-    sendAndWait("after\r\n");
-    m_terminal->window.close();
-    m_terminal = std::make_unique<ConnectedWindow>(port);
-    QCOMPARE(m_terminal->window.statusBar()->currentMessage(), "Logging resumed: " + path);
-    QVERIFY(m_terminal->connectDevice());
-    m_hex = m_terminal->hexView();
-    sendAndWait("again\n");
-    m_terminal->window.close();
-
-    const QByteArray bytes = logged();
-    // Sized, or the conversion stops at the first NUL.
-    QString text = QString::fromLatin1(bytes.constData(), bytes.size());
-    text.replace(
-        QRegularExpression(QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}")),
-        QStringLiteral("T"));
-    const QString marker = QStringLiteral("--- T %1 ---\n");
-    const QString closed = QStringLiteral("disconnected from %1: the terminal closed the port");
-    const QString expected = "earlier\n" + QString::fromLatin1(everyByte.constData(), 256) + '\n'
-                             + marker.arg("disconnected from " + port + ": the device went away")
-                             + marker.arg("connected to " + port) + "after\r\n"
-                             + marker.arg(closed.arg(port)) + marker.arg("connected to " + port)
-                             + "again\n" + marker.arg(closed.arg(port));
-    QCOMPARE(text.toLatin1(), expected.toLatin1());
-
-    // A full disk (here: a file size limit) stops the log; the terminal goes on as it was.
-    m_terminal.reset();
-    m_terminal = std::make_unique<ConnectedWindow>(port);
-    QVERIFY(m_terminal->connectDevice());
-    m_hex = m_terminal->hexView();
-    const qint64 held = logged().size();
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit unlimited{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-    rlimit limit = unlimited;
-    limit.rlim_cur = rlim_t(held + 100);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    sendAndWait(QByteArray(1000, 'x'));
-    auto status = m_terminal->window.statusBar();
-    QTRY_VERIFY(status->currentMessage().startsWith("Logging to " + path + " stopped: "));
-    setrlimit(RLIMIT_FSIZE, &unlimited);
-    QVERIFY2(status->currentMessage().endsWith(
-                 QStringLiteral("The file holds %1 bytes.").arg(held + 100)),
-             qPrintable(status->currentMessage()));
-    QVERIFY(!m_terminal->window.findChild<QAction *>("actionLog_to_File")->isChecked());
-    delete m_terminal->window.findChild<QMessageBox *>();
-    sendAndWait("still here");
-    QCOMPARE(m_hex->data().right(10), QByteArray("still here"));
-    QCOMPARE(logged().size(), held + 100);
 }
 
 // With Timestamps on, each line begins with the time its first character came. The time is the
