@@ -182,6 +182,11 @@ void TerminalUser::pressKey(int key)
     QTest::keyClick(view(), Qt::Key(key));
 }
 
+void TerminalUser::pressKey(int key, const QString &text, Qt::KeyboardModifiers modifiers)
+{
+    QTest::sendKeyEvent(QTest::Click, view(), Qt::Key(key), text, modifiers);
+}
+
 void TerminalUser::paste(const QString &text)
 {
     QApplication::clipboard()->setText(text);
@@ -356,6 +361,12 @@ bool TerminalUser::sendProgressShown() const
 {
     auto progress = window().findChild<QWidget *>(QStringLiteral("sendProgress"));
     return progress && progress->isVisible();
+}
+
+QString TerminalUser::sendProgressText() const
+{
+    auto progress = window().findChild<QWidget *>(QStringLiteral("sendProgress"));
+    return sendProgressShown() ? progress->findChild<QLabel *>()->text() : QString();
 }
 
 QString TerminalUser::capture(const QString &fileName)

@@ -68,6 +68,8 @@ public:
     // Keys and pastes into the text view.
     void type(const QString &text);
     void pressKey(int key);
+    // A key as the window system reports it, with the text it comes with.
+    void pressKey(int key, const QString &text, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void paste(const QString &text);
     // F1 (n = 1) to F12 bound through the Function Settings dialog, OK clicked. lineFeed ticks
     // its "LF" box; delay < 0 leaves the serial write delay as it is.
@@ -113,6 +115,8 @@ public:
     // Stop beside the send's progress; whether the progress was showing.
     bool stopSending();
     bool sendProgressShown() const;
+    // What the send's progress says, empty while it is hidden.
+    QString sendProgressText() const;
 
     // SaveCapture into fileName; returns the text of the box that reported a failure, if any.
     QString capture(const QString &fileName);

@@ -1,28 +1,14 @@
 #include "app/programtitle.h"
 #include "app/vantorterm.h"
 #include "fkeys/functiondlg.h"
-#include "terminal/hexview.h"
-#include "terminal/ostraview.h"
-
-#include "devsim/connectedwindow.h"
 #include "link/portfailure.h"
-#include "support/simulateddevice.h"
+#include "support/terminaluser.h"
 #include "support/testenvironment.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QSpinBox>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QToolButton>
 #include <QtTest>
 
 #include <cerrno>
@@ -32,12 +18,10 @@
 namespace {
 
 const QString writeLine = QStringLiteral("SerialPort writeData() : [");
-const QString notFound = QStringLiteral("the Tarquel Device was not found.");
 const QString untouched = QStringLiteral("status before the key");
 
 // Hangs the device up from inside the program's own debug output, once the program has logged
-// a given number of writes: the only moment that lies inside a paste, which runs without
-// returning to the event loop.
+// a given number of writes: a moment inside a paste that only the program itself reaches.
 SimulatedDevice *hangUpDevice = nullptr;
 int writesBeforeHangUp = 0;
 QByteArray receivedBeforeHangUp;
@@ -84,89 +68,44 @@ private slots:
     void portThatCannotWriteStopsTheSendAndSaysWhy();
 
 private:
-    // A new window connected to the device, its status line then marked untouched.
-    void connectWindow();
-    void bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay);
-    // Sends a sentinel key and returns everything the device received up to and including it,
-    // so that "nothing was sent" is seen without waiting for a time-out.
-    QByteArray receivedUpToSentinel();
+    // A terminal connected to the device, its status line then marked untouched.
+    void start();
 
     TestEnvironment m_environment;
-    std::unique_ptr<SimulatedDevice> m_device;
-    std::unique_ptr<ConnectedWindow> m_terminal;
-    VantorTerm *m_window = nullptr;
-    OstraView *m_view = nullptr;
+    std::unique_ptr<TerminalUser> m_user;
 };
 
 void TestTransmitPath::init()
 {
     m_environment.clearSettings();
-    m_device = std::make_unique<SimulatedDevice>();
-    QVERIFY(m_device->isValid());
-    connectWindow();
+    m_user = std::make_unique<TerminalUser>();
+    QVERIFY(m_user->isConnected());
+    m_user->window().showStatus(untouched);
 }
 
 void TestTransmitPath::cleanup()
 {
-    m_terminal.reset();
-    m_device.reset();
-}
-
-void TestTransmitPath::connectWindow()
-{
-    m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
-    m_window = &m_terminal->window;
-    m_view = m_terminal->view();
-    QVERIFY(m_terminal->connectDevice());
-    m_window->showStatus(untouched);
-}
-
-void TestTransmitPath::bindFunctionKeys(const QList<QPair<QString, bool>> &bindings, int delay)
-{
-    m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
-    FunctionDlg *dialog = nullptr;
-    for (FunctionDlg *candidate : m_window->findChildren<FunctionDlg *>())
-        dialog = candidate->isVisible() ? candidate : dialog;
-    QVERIFY(dialog);
-    for (int i = 0; i < bindings.size(); ++i) {
-        functionKeyEdit(dialog, i)->setText(bindings.at(i).first);
-        lineFeedBox(dialog, i)->setChecked(bindings.at(i).second);
-    }
-    delayBox(dialog)->setValue(delay);
-    auto box = dialog->findChild<QDialogButtonBox *>("buttonBox");
-    QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    m_window->showStatus(untouched);
-}
-
-QByteArray TestTransmitPath::receivedUpToSentinel()
-{
-    QTest::keyClick(m_view, Qt::Key_Z);
-    QByteArray received;
-    QDeadlineTimer deadline(5000);
-    while (!received.endsWith('z') && !deadline.hasExpired())
-        received += m_device->read(1, 100);
-    return received;
+    m_user.reset();
 }
 
 void TestTransmitPath::endToEndExample()
 {
     DebugLog log;
-    QVERIFY(m_device->send(QByteArray("\x4F\x4B\x0D\x0A")));
-    auto hex = m_window->findChild<HexView *>();
-    QTRY_COMPARE(hex->data(), QByteArray("OK\r\n"));
-    QCOMPARE(m_view->toPlainText(), QString("OK\n"));
+    QVERIFY(m_user->deviceSends(QByteArray("\x4F\x4B\x0D\x0A")));
+    QCOMPARE(m_user->textShown(), QString("OK\n"));
     QVERIFY(log.contains("VantorTerm::readComm() : "));
 
-    bindFunctionKeys({{"AT", true}}, 5);
-    QCOMPARE(m_window->functionKeys().at(0).text, QString("AT\r\n"));
+    m_user->bind(1, "AT", true, 5);
+    m_user->window().showStatus(untouched);
+    QCOMPARE(m_user->window().functionKeys().at(0).text, QString("AT\r\n"));
     log.clear();
-    QTest::keyClick(m_view, Qt::Key_F1);
-    QCOMPARE(m_device->read(4), QByteArray("\x41\x54\x0D\x0A"));
+    m_user->pressKey(Qt::Key_F1);
+    QCOMPARE(m_user->deviceReceived(4), QByteArray("\x41\x54\x0D\x0A"));
     QVERIFY(log.contains("keycode 0x1000030 delay 5"));
     QCOMPARE(log.count(writeLine), 4);
     // No local echo: the screen still shows only what the device sent.
-    QCOMPARE(m_view->toPlainText(), QString("OK\n"));
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(m_user->textShown(), QString("OK\n"));
+    QCOMPARE(m_user->status(), untouched);
 }
 
 void TestTransmitPath::typedKeySendsItsTextInOneWrite_data()
@@ -199,13 +138,12 @@ void TestTransmitPath::typedKeySendsItsTextInOneWrite()
     QFETCH(QByteArray, expected);
 
     DebugLog log;
-    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key(key), text, Qt::NoModifier);
+    m_user->pressKey(key, text);
     QCOMPARE(log.count(writeLine), 1);
-    QCOMPARE(m_device->read(expected.size()), expected);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QCOMPARE(m_user->deviceReceivedSoFar(), expected);
     QVERIFY(!log.contains("keycode"));
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
-    QVERIFY(m_view->toPlainText().isEmpty());
+    QCOMPARE(m_user->status(), untouched);
+    QVERIFY(m_user->textShown().isEmpty());
 }
 
 void TestTransmitPath::keyWithoutTextSendsNothing_data()
@@ -230,12 +168,11 @@ void TestTransmitPath::keyWithoutTextSendsNothing()
     QFETCH(int, modifiers);
 
     DebugLog log;
-    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key(key), QString(),
-                        Qt::KeyboardModifiers(modifiers));
+    m_user->pressKey(key, QString(), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(log.count(writeLine), 0);
     QVERIFY(!log.contains("keycode"));
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QCOMPARE(m_user->status(), untouched);
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray());
 }
 
 void TestTransmitPath::pasteSendsOneWritePerCharacter_data()
@@ -260,57 +197,55 @@ void TestTransmitPath::pasteSendsOneWritePerCharacter()
     QFETCH(QByteArray, expected);
 
     DebugLog log;
-    QApplication::clipboard()->setText(text);
-    m_view->paste();
-    QCOMPARE(m_device->read(expected.size()), expected);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    m_user->paste(text);
+    QCOMPARE(m_user->deviceReceivedSoFar(), expected);
     QCOMPARE(log.count(writeLine), text.size() + 1);
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
-    QVERIFY(m_view->toPlainText().isEmpty());
+    QCOMPARE(m_user->status(), untouched);
+    QVERIFY(m_user->textShown().isEmpty());
 
     // A keyboard that really has an F35 key sends its text the same way.
     log.clear();
-    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key_F35, text, Qt::NoModifier);
-    QCOMPARE(m_device->read(expected.size()), expected);
+    m_user->pressKey(Qt::Key_F35, text);
+    QCOMPARE(m_user->deviceReceived(expected.size()), expected);
     QCOMPARE(log.count(writeLine), text.size());
 }
 
 void TestTransmitPath::emptyPasteSendsNothing()
 {
     DebugLog log;
-    QVERIFY(QMetaObject::invokeMethod(m_window, "keyInput", Q_ARG(int, Qt::Key_F35),
-                                      Q_ARG(QString, QString())));
+    m_user->paste(QString());
     QCOMPARE(log.count(writeLine), 0);
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QCOMPARE(m_user->status(), untouched);
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray());
 }
 
 void TestTransmitPath::functionKeyIgnoresTheEventText()
 {
-    bindFunctionKeys({{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {"ATZ", false}}, 5);
+    m_user->bind(12, "ATZ", false, 5);
     DebugLog log;
-    QTest::sendKeyEvent(QTest::Click, m_view, Qt::Key_F12, "text of the key", Qt::NoModifier);
+    m_user->pressKey(Qt::Key_F12, "text of the key");
     QVERIFY(log.contains("keycode 0x100003b delay 5"));
     // The key typed while the string goes out follows it.
-    QCOMPARE(receivedUpToSentinel(), QByteArray("ATZz"));
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray("ATZ"));
     QCOMPARE(log.count(writeLine), 4);
 }
 
 void TestTransmitPath::emptyFunctionKeyOnlyLogs()
 {
-    bindFunctionKeys({{"AT", true}}, 12);
+    m_user->bind(1, "AT", true, 12);
+    m_user->window().showStatus(untouched);
     DebugLog log;
-    QTest::keyClick(m_view, Qt::Key_F3);
+    m_user->pressKey(Qt::Key_F3);
     QCOMPARE(log.count("keycode 0x1000032 delay 12"), 1);
     QCOMPARE(log.count(writeLine), 0);
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    QCOMPARE(m_user->status(), untouched);
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray());
 }
 
 void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen()
 {
-    m_window->findChild<QAction *>("actionFunction_Settings")->trigger();
-    auto dialog = m_window->findChild<FunctionDlg *>();
+    QVERIFY(QMetaObject::invokeMethod(&m_user->window(), "functionSetting"));
+    auto dialog = m_user->window().findChild<FunctionDlg *>();
     QVERIFY(dialog && dialog->isVisible());
     functionKeyEdit(dialog, 1)->setText("ATI");
     lineFeedBox(dialog, 1)->setChecked(true);
@@ -319,40 +254,37 @@ void TestTransmitPath::functionKeysUseLastAppliedTableWhileDialogOpen()
     functionKeyEdit(dialog, 1)->setText("not applied");
     lineFeedBox(dialog, 1)->setChecked(false);
 
-    QTest::keyClick(m_view, Qt::Key_F2);
-    QCOMPARE(receivedUpToSentinel(), QByteArray("ATI\r\nz"));
+    m_user->pressKey(Qt::Key_F2);
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray("ATI\r\n"));
     QVERIFY(dialog->isVisible());
 }
 
 void TestTransmitPath::zeroDelayStillPacesEachCharacter()
 {
-    bindFunctionKeys({{"AT", true}}, 0);
-    QCOMPARE(m_window->delay(), 0);
+    m_user->bind(1, "AT", true, 0);
+    QCOMPARE(m_user->window().delay(), 0);
     DebugLog log;
-    QTest::keyClick(m_view, Qt::Key_F1);
+    m_user->pressKey(Qt::Key_F1);
     QVERIFY(log.contains("keycode 0x1000030 delay 0"));
-    QApplication::clipboard()->setText("xy!");
-    m_view->paste();
-    QCOMPARE(receivedUpToSentinel(), QByteArray("AT\r\nxy!z"));
+    m_user->paste("xy!");
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray("AT\r\nxy!"));
     QCOMPARE(log.count(writeLine), 8);
 }
 
 void TestTransmitPath::portVanishingMidPasteStopsThePaste()
 {
-    m_terminal->stopTicks();
-    const QString text = QString(200, QLatin1Char('p'));
     DebugLog log;
-    hangUpDevice = m_device.get();
+    hangUpDevice = &m_user->device();
     writesBeforeHangUp = 50;
     receivedBeforeHangUp.clear();
     chainedHandler = qInstallMessageHandler(hangUpDuringPaste);
-    QApplication::clipboard()->setText(text);
-    m_view->paste();
+    m_user->paste(QString(200, QLatin1Char('p')));
     // The send ends with the device, and the status bar says the device is gone: a send cut by
     // its loss is no write failure of the user's.
-    QTRY_COMPARE(m_window->statusBar()->currentMessage(), notFound);
+    const QString notFound = QStringLiteral("the Tarquel Device was not found.");
+    QTRY_COMPARE(m_user->status(), notFound);
     QTest::qWait(50);
-    QCOMPARE(m_window->statusBar()->currentMessage(), notFound);
+    QCOMPARE(m_user->status(), notFound);
     qInstallMessageHandler(chainedHandler);
     QVERIFY2(!hangUpDevice, "the paste never reached the hang-up");
 
@@ -360,28 +292,28 @@ void TestTransmitPath::portVanishingMidPasteStopsThePaste()
     // waiting in the port's buffer), and nothing of the paste was handed over after the loss.
     QCOMPARE(receivedBeforeHangUp, QByteArray(49, 'p'));
     QVERIFY(log.count(writeLine) <= 51);
-    QVERIFY(!m_window->findChild<QWidget *>("sendProgress")->isVisible());
+    QVERIFY(!m_user->sendProgressShown());
 }
 
 // A stored delay below 0 must not turn the bounded wait into an endless one: with a device that
 // takes nothing for a while, the paste still returns, and every byte follows once it reads.
 void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit()
 {
-    m_terminal.reset();
+    m_user->quit();
     QSettings("TarquelTerm", programTitle()).setValue("delay", "-1");
-    connectWindow();
-    QCOMPARE(m_window->delay(), -1);
+    QVERIFY(m_user->start());
+    QCOMPARE(m_user->window().delay(), -1);
+    m_user->window().showStatus(untouched);
 
     // Far more than the pseudo-terminal holds while the device is not reading.
     QString text;
     for (int i = 0; i < 200000; ++i)
         text.append(QChar('a' + i % 26));
     DebugLog log;
-    QApplication::clipboard()->setText(text);
-    m_view->paste();
-    QCOMPARE(m_device->read(text.size(), 20000), text.toLatin1());
+    m_user->paste(text);
+    QCOMPARE(m_user->deviceReceived(text.size(), 20000), text.toLatin1());
     QCOMPARE(log.count(writeLine), text.size());
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(m_user->status(), untouched);
 }
 
 // A device that stops reading: a long paste goes out from the event loop, shows how far it has
@@ -389,40 +321,37 @@ void TestTransmitPath::negativeDelayNeverWaitsWithoutLimit()
 // meanwhile still go.
 void TestTransmitPath::longSendToAStalledDevice()
 {
-    bindFunctionKeys({}, 10);
+    m_user->setDelay(10);
+    m_user->window().showStatus(untouched);
     // Far more than the pseudo-terminal holds while the device is not reading.
     const QString text(300000, QLatin1Char('p'));
-    auto progress = m_window->findChild<QWidget *>("sendProgress");
-    auto stop = m_window->findChild<QToolButton *>("stopSending");
-    QVERIFY(progress && stop);
 
-    QApplication::clipboard()->setText(text);
-    m_view->paste();
-    QTRY_VERIFY(progress->isVisible());
-    const QString shown = progress->findChild<QLabel *>()->text();
+    m_user->paste(text);
+    QTRY_VERIFY(m_user->sendProgressShown());
+    const QString shown = m_user->sendProgressText();
     QVERIFY2(QRegularExpression("^sent [0-9]+ of 300000 bytes$").match(shown).hasMatch(),
              qPrintable(shown));
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(m_user->status(), untouched);
     // A key typed meanwhile waits behind the paste; Stop drops the rest of the paste, not the
     // user's keystroke.
-    QTest::keyClick(m_view, Qt::Key_K);
-    QTest::mouseClick(stop, Qt::LeftButton);
-    QVERIFY(!progress->isVisible());
-    QByteArray received = receivedUpToSentinel();
+    m_user->type("k");
+    QVERIFY(m_user->stopSending());
+    QVERIFY(!m_user->sendProgressShown());
+    QByteArray received = m_user->deviceReceivedSoFar();
     QVERIFY(received.size() < text.size());
-    QCOMPARE(received, QByteArray(received.size() - 2, 'p') + "kz");
+    QCOMPARE(received, QByteArray(received.size() - 1, 'p') + "k");
 
     // Clear Screen stops it the same way.
-    m_view->paste();
-    QTest::keyClick(m_view, Qt::Key_K);
-    m_window->findChild<QAction *>("action_Clear_Screen")->trigger();
-    received = receivedUpToSentinel();
+    m_user->paste(text);
+    m_user->type("k");
+    m_user->clearScreen();
+    received = m_user->deviceReceivedSoFar();
     QVERIFY(received.size() < text.size());
-    QCOMPARE(received, QByteArray(received.size() - 2, 'p') + "kz");
+    QCOMPARE(received, QByteArray(received.size() - 1, 'p') + "k");
 
     // Closing in the middle of a send still stores the settings.
-    m_view->paste();
-    QVERIFY(m_window->close());
+    m_user->paste(text);
+    m_user->quit();
     QCOMPARE(QSettings("TarquelTerm", programTitle()).value("delay").toString(), QString("10"));
 }
 
@@ -430,10 +359,10 @@ void TestTransmitPath::longSendToAStalledDevice()
 // and a key typed meanwhile follows. What is no regular readable file is refused with the cause.
 void TestTransmitPath::sendFileGoesOutPacedAndStops()
 {
-    bindFunctionKeys({}, 1);
-    QTemporaryDir folder;
-    const auto writeFile = [&folder](const QString &name, const QByteArray &bytes) {
-        QFile file(folder.filePath(name));
+    m_user->setDelay(1);
+    m_user->window().showStatus(untouched);
+    const auto writeFile = [this](const QString &name, const QByteArray &bytes) {
+        QFile file(m_user->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     };
     QByteArray bytes;
@@ -442,38 +371,26 @@ void TestTransmitPath::sendFileGoesOutPacedAndStops()
     writeFile("small.bin", bytes);
     // Far more than the pseudo-terminal holds while the device is not reading.
     writeFile("large.bin", QByteArray(3000000, 'f'));
-    QString chosen = folder.filePath("small.bin");
-    m_window->setSendFileNamePrompt([&chosen](QWidget *) { return chosen; });
-    auto sendFile = m_window->findChild<QAction *>("actionSend_File");
-    QVERIFY(sendFile->isEnabled());
 
     DebugLog log;
-    sendFile->trigger();
-    QCOMPARE(m_device->read(bytes.size()), bytes);
+    QCOMPARE(m_user->sendFile(m_user->filePath("small.bin")), QString());
+    QCOMPARE(m_user->deviceReceived(bytes.size()), bytes);
     QCOMPARE(log.count(writeLine), bytes.size());
 
-    chosen = folder.filePath("large.bin");
-    sendFile->trigger();
-    auto progress = m_window->findChild<QWidget *>("sendProgress");
-    QTRY_VERIFY(progress->isVisible());
-    QTest::keyClick(m_view, Qt::Key_K);
-    QTest::mouseClick(m_window->findChild<QToolButton *>("stopSending"), Qt::LeftButton);
-    const QByteArray received = receivedUpToSentinel();
+    QCOMPARE(m_user->sendFile(m_user->filePath("large.bin")), QString());
+    QTRY_VERIFY(m_user->sendProgressShown());
+    m_user->type("k");
+    QVERIFY(m_user->stopSending());
+    const QByteArray received = m_user->deviceReceivedSoFar();
     QVERIFY(received.size() < 3000000);
-    QCOMPARE(received, QByteArray(received.size() - 2, 'f') + "kz");
-    QCOMPARE(m_window->statusBar()->currentMessage(), untouched);
+    QCOMPARE(received, QByteArray(received.size() - 1, 'f') + "k");
+    QCOMPARE(m_user->status(), untouched);
 
-    QString refused;
-    for (const QString &name : {QStringLiteral("missing.bin"), QString()}) {
-        chosen = folder.filePath(name);
-        whenDialogOpens<QMessageBox>([&refused](QMessageBox *box) {
-            refused = box->text();
-            box->accept();
-        });
-        sendFile->trigger();
-        QVERIFY2(refused.startsWith("Can't send " + chosen + ": "), qPrintable(refused));
-    }
-    QCOMPARE(receivedUpToSentinel(), QByteArray("z"));
+    const QString missing = m_user->filePath("missing.bin");
+    QCOMPARE(m_user->sendFile(missing), "Can't send " + missing + ": " + qt_error_string(ENOENT));
+    const QString folder = m_user->filePath(QString());
+    QCOMPARE(m_user->sendFile(folder), "Can't send " + folder + ": not a regular file");
+    QCOMPARE(m_user->deviceReceivedSoFar(), QByteArray());
 }
 
 // A port that takes bytes but cannot write them (behind it, a socket whose reader has gone) stops
@@ -481,16 +398,15 @@ void TestTransmitPath::sendFileGoesOutPacedAndStops()
 void TestTransmitPath::portThatCannotWriteStopsTheSendAndSaysWhy()
 {
     const auto previousHandler = std::signal(SIGPIPE, SIG_IGN);
-    const QList<int> descriptors = descriptorsOpenOn(m_device->portName());
+    const QList<int> descriptors = descriptorsOpenOn(m_user->device().portName());
     QVERIFY(!descriptors.isEmpty());
     QVERIFY(replaceWithBrokenPipe(descriptors.last()));
-    QApplication::clipboard()->setText(QString(5000, QLatin1Char('p')));
-    m_view->paste();
-    QTRY_COMPARE(m_window->statusBar()->currentMessage(), "Can't write through the serial port. ("
-                                                              + m_device->portName() + ": "
-                                                              + qt_error_string(EPIPE) + ")");
-    QTRY_VERIFY(!m_window->findChild<QWidget *>("sendProgress")->isVisible());
-    QVERIFY(m_view->isEnabled());
+    m_user->paste(QString(5000, QLatin1Char('p')));
+    QTRY_COMPARE(m_user->status(), "Can't write through the serial port. ("
+                                       + m_user->device().portName() + ": " + qt_error_string(EPIPE)
+                                       + ")");
+    QTRY_VERIFY(!m_user->sendProgressShown());
+    QVERIFY(m_user->isConnected());
     std::signal(SIGPIPE, previousHandler);
 }
 
