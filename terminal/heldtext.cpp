@@ -3,7 +3,8 @@
 #include "terminalconstants.h"
 
 #include <QDateTime>
-#include <QTime>
+#include <QtAlgorithms>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,16 @@ using TerminalConstants::maximumLines;
 // Lines pushed out unshown are let go in one move once they take this much room and more than
 // the lines that stay: a long burst then holds about twice its newest lines, not all of them.
 const int frontToDrop = 64 * 1024;
+
+// How many of the eight bytes from bytes on only show, up to the first that may do more: NUL,
+// backspace, line feed and CR are all below 14, which eight bytes at once can be checked for.
+int plainBytes(const char *bytes)
+{
+    constexpr quint64 ones = 0x0101010101010101;
+    const quint64 word = qFromLittleEndian<quint64>(bytes);
+    const quint64 below = (word - ones * ('\r' + 1)) & ~word & (ones * 0x80);
+    return below ? int(qCountTrailingZeroBits(below) / 8) : 8;
+}
 
 } // namespace
 
@@ -36,12 +47,29 @@ void HeldText::append(const QByteArray &batch, qint64 arrival)
     const bool timed = arrival != untimed;
     // Written in place: a batch comes every millisecond while a device streams, and appending
     // byte by byte cost more than the rest of this. Only a backspace and a line break do more.
+    // The room for the whole batch also takes the eight bytes copied at a time.
     const int held = m_text.size();
     m_text.resize(held + batch.size());
     char *const begin = m_text.data();
     char *end = begin + held;
     bool wantsTime = timed && lineWantsTime(begin, end);
-    for (const char byte : batch) {
+    const char *next = batch.constData();
+    const char *const stop = next + batch.size();
+    while (next != stop) {
+        // Bytes that only show are copied eight at a time, up to one that may do more.
+        if (!wantsTime) {
+            while (stop - next >= 8) {
+                const int plain = plainBytes(next);
+                std::memcpy(end, next, 8);
+                end += plain;
+                next += plain;
+                if (plain < 8)
+                    break;
+            }
+            if (next == stop)
+                break;
+        }
+        const char byte = *next++;
         switch (byte) {
         case '\0':
         case '\r':
@@ -244,8 +272,18 @@ bool HeldText::lineWantsTime(const char *begin, const char *end) const
 void HeldText::stamp()
 {
     // Worked out once a batch, and only for a batch that gives a line its time.
-    if (m_batchTime == noTime)
-        m_batchTime = QDateTime::fromMSecsSinceEpoch(m_arrival).time().msecsSinceStartOfDay();
+    if (m_batchTime == noTime) {
+        // The zone's offset from UTC is looked up once a quarter of an hour, since looking it up
+        // reads the zone's rules: offsets, and the times they change at, are whole quarters.
+        constexpr qint64 quarter = 15 * 60 * 1000;
+        constexpr qint64 day = 24 * 60 * 60 * 1000;
+        if (m_arrival / quarter != m_offsetQuarter) {
+            m_offsetQuarter = m_arrival / quarter;
+            m_offsetMs = QDateTime::fromMSecsSinceEpoch(m_offsetQuarter * quarter).offsetFromUtc()
+                         * qint64(1000);
+        }
+        m_batchTime = int(((m_arrival + m_offsetMs) % day + day) % day);
+    }
     (m_lines.empty() ? m_continuedTime : m_lines.back().time) = m_batchTime;
     m_stamped = true;
 }

@@ -98,7 +98,10 @@ private:
     // Some held line has a time.
     bool m_stamped = false;
 
-    // The batch being appended: when it came, and as a time of day once a line needs it.
+    // The batch being appended: when it came, and as a time of day once a line needs it; the
+    // local zone's offset from UTC in the quarter of an hour it came in.
     qint64 m_arrival = untimed;
     int m_batchTime = noTime;
+    qint64 m_offsetQuarter = -1;
+    qint64 m_offsetMs = 0;
 };

@@ -211,16 +211,6 @@ void OstraView::keyPressEvent(QKeyEvent *event)
     emit keyInput(event->key(), event->text());
 }
 
-// Nothing can be dragged into the view or dropped on it.
-void OstraView::dragEnterEvent(QDragEnterEvent *)
-{}
-void OstraView::dragMoveEvent(QDragMoveEvent *)
-{}
-void OstraView::dragLeaveEvent(QDragLeaveEvent *)
-{}
-void OstraView::dropEvent(QDropEvent *)
-{}
-
 // A copied selection carries the times of the lines whose start it holds, as they are shown.
 QMimeData *OstraView::createMimeDataFromSelection() const
 {

@@ -57,10 +57,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dragLeaveEvent(QDragLeaveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    // Nothing can be dragged into the view or dropped on it.
+    void dragEnterEvent(QDragEnterEvent *) override {}
+    void dragMoveEvent(QDragMoveEvent *) override {}
+    void dragLeaveEvent(QDragLeaveEvent *) override {}
+    void dropEvent(QDropEvent *) override {}
     void insertFromMimeData(const QMimeData *source) override;
     QMimeData *createMimeDataFromSelection() const override;
     void changeEvent(QEvent *event) override;
