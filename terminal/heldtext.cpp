@@ -19,8 +19,9 @@ using TerminalConstants::maximumLines;
 // the lines that stay: a long burst then holds about twice its newest lines, not all of them.
 const int frontToDrop = 64 * 1024;
 
-// How many of the eight bytes from bytes on only show, up to the first that may do more: NUL,
-// backspace, line feed and CR are all below 14, which eight bytes at once can be checked for.
+// How many of the eight bytes at bytes only show before the first that may do more. NUL,
+// backspace, line feed and CR are all below 14, and eight bytes are checked for such a byte at
+// once.
 int plainBytes(const char *bytes)
 {
     constexpr quint64 ones = 0x0101010101010101;
