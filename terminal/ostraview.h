@@ -32,7 +32,8 @@ public:
     void showAllReceived();
     // Empties the screen, and drops what is held back with it.
     void clearScreen();
-    // What the view shows and holds back: its text with each line's time, and its HTML.
+    // The lines shown, each with its time, as text or HTML; after showAllReceived(), all that
+    // was received.
     const ScreenDocument &screen() const { return m_screen; }
 
     // Starts each line that begins from now on with the local time its first character came;
