@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextDocument>
 
 #include <cerrno>
 
@@ -28,24 +27,11 @@ bool writesInPlace(const QFileInfo &target)
     return target.isWritable() && !folder.isWritable();
 }
 
-// The view's text with a line break for each break between lines, and every other character as
-// it was received. The toolkit's plain-text export would turn a received 0xA0 (no-break space)
-// into a blank.
-QString plainCapture(const QTextDocument &document)
-{
-    QString text = document.toRawText();
-    for (QChar &character : text) {
-        const ushort code = character.unicode();
-        if (code == QChar::ParagraphSeparator || code == QChar::LineSeparator || code == 0xfdd0
-            || code == 0xfdd1)
-            character = QLatin1Char('\n');
-    }
-    return text;
-}
+} // namespace
 
 // The toolkit's HTML export declares no character set (or UTF-8, in newer versions), but the
 // file is written as Latin-1: say so, or a browser shows é as two odd characters.
-QString latin1Html(QString html)
+QString captureHtml(QString html)
 {
     html.remove(QStringLiteral("<meta charset=\"utf-8\" />"));
     const QString head = QStringLiteral("<head>");
@@ -55,13 +41,6 @@ QString latin1Html(QString html)
     if (at >= 0)
         html.insert(at + head.size(), declaration);
     return html;
-}
-
-} // namespace
-
-QString captureText(const QTextDocument &document, bool html)
-{
-    return html ? latin1Html(document.toHtml()) : plainCapture(document);
 }
 
 QString captureOpenFailure(const QString &fileName, const QString &cause)

@@ -3,11 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
-class QTextDocument;
-
-// What a capture of document holds: its HTML export, declaring the Latin-1 it is written in, or
-// its plain text with every character as received.
-QString captureText(const QTextDocument &document, bool html);
+// What an HTML capture holds: the toolkit's export of the screen, declaring the Latin-1 it is
+// written in.
+QString captureHtml(QString html);
 
 // Writes bytes as the capture file fileName. Returns an empty string once every byte is
 // written, or else what to tell the user: "Can't Open File (name: cause)" or "Can't Write File

@@ -27,7 +27,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -211,7 +210,7 @@ void VantorTerm::keyInput(int key, const QString &text)
 
 void VantorTerm::clearScreen()
 {
-    view->clear();
+    view->clearScreen();
     hexaEdit->setData(QByteArray());
 }
 
@@ -443,9 +442,10 @@ void VantorTerm::saveCapture()
     // Taken after the dialog has closed, so data received meanwhile is part of the capture, and
     // with the batches that the view still holds back for its next frame; as shown, with the
     // time before each line that has one.
-    const std::unique_ptr<QTextDocument> stamped = view->stampedCopy();
-    const QTextDocument &shown = stamped ? *stamped : *view->document();
-    const QString content = captureText(shown, fileName.contains(QLatin1String(".html")));
+    view->showAllReceived();
+    const QString content = fileName.contains(QLatin1String(".html"))
+                                ? captureHtml(view->screen().html())
+                                : view->screen().text();
     const QString failure = writeCaptureFile(fileName, content.toLatin1());
     if (!failure.isEmpty())
         QMessageBox::critical(this, tr("save capture file Error!"), failure);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "displayfilter.h"
+#include "screendocument.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -8,10 +8,6 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include <deque>
-#include <memory>
-
-class QTextDocument;
 class RepaintPacer;
 
 // The terminal screen: shows what the device sends, and reports every key press and paste as
@@ -34,26 +30,22 @@ public:
     void displayBytes(const QByteArray &data, qint64 arrival);
     // Inserts at once what displayBytes() holds back.
     void showAllReceived();
-
-    // These hide QTextEdit's own so that what is held back is part of the text they see, or is
-    // dropped with the rest, and each line's time is in front of it.
-    QString toPlainText();
-    QString toHtml();
-    void clear();
+    // Empties the screen, and drops what is held back with it.
+    void clearScreen();
+    // The lines shown, each with its time, as text or HTML; after showAllReceived(), all that
+    // was received.
+    const ScreenDocument &screen() const { return m_screen; }
 
     // Starts each line that begins from now on with the local time its first character came;
     // lines already shown keep what they have.
     void setTimestamps(bool on);
-    // What the view shows, times included, as a document of its own; null when no line has a
-    // time, so that the view's own document is what it shows.
-    std::unique_ptr<QTextDocument> stampedCopy();
 
     void setViewFont(const QFont &font);
     void setFontColor(const QColor &color);
     void setBackColor(const QColor &color);
-    QFont viewFont() const;
-    QColor fontColor() const;
-    QColor backColor() const;
+    QFont viewFont() const { return m_viewFont; }
+    QColor fontColor() const { return m_fontColor; }
+    QColor backColor() const { return m_backColor; }
 
 public slots:
     // The Appearance menu's dialogs.
@@ -66,40 +58,29 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dragLeaveEvent(QDragLeaveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    // Nothing can be dragged into the view or dropped on it.
+    void dragEnterEvent(QDragEnterEvent *) override {}
+    void dragMoveEvent(QDragMoveEvent *) override {}
+    void dragLeaveEvent(QDragLeaveEvent *) override {}
+    void dropEvent(QDropEvent *) override {}
     void insertFromMimeData(const QMimeData *source) override;
     QMimeData *createMimeDataFromSelection() const override;
     void changeEvent(QEvent *event) override;
 
 private:
-    // Inserts what m_held gathered, at most most characters of it (the rest waits for the next
-    // frame), in one edit: the held backspaces erase shown text, then of the held text only
-    // what can still be among the newest 400 lines, each cut to its newest 8,192 characters,
-    // is kept (displayfilter.h); the oldest lines that it pushes out are removed, and it is
-    // inserted. Anything added to each received line (a prefix, say) belongs where the held
-    // text is cut, before the lines are counted.
+    // Inserts what the screen holds back, at most most characters of it; the rest waits for
+    // the next frame.
     void insertHeld(int most);
     void moveToEnd();
     void followEnd();
     void useShapeFreeFont();
     void applyStyleSheet();
     bool viewportEvent(QEvent *event) override;
-    void holdStamped(const QByteArray &data, qint64 arrival);
-    // Whether the next received byte starts a line of its own.
-    bool lastLineEnded() const;
-    void insertMarked(QTextCursor &cursor, const QByteArray &text);
-    // The times of lines that went before they were shown.
-    void dropOldestLineTimes(qsizetype count);
     void updateStampMargin();
     void paintStamps(const QRect &area);
 
+    ScreenDocument m_screen;
     RepaintPacer *m_pacer = nullptr;
-    // Received since the last insertion, filtered: backspaces that reach the shown text, then
-    // the text that follows.
-    DisplayEdit m_held;
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
     // How long held batches wait after an insertion: longer while text streams in.
@@ -110,11 +91,6 @@ private:
     // device streams.
     bool m_endInSight = false;
     bool m_timestamps = false;
-    // The times of the lines marked in m_held.text, in order, in milliseconds since midnight. A
-    // line's time, once shown, is its block's user state.
-    std::deque<int> m_lineTimes;
-    // Some line shows a time; the margin the times are drawn in stays until the view is cleared.
-    bool m_stamped = false;
 
     QFont m_viewFont;
     QColor m_fontColor;

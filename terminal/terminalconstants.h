@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QtGlobal>
 
 // The terminal screen's limits and its look before the stored one is handed over.
@@ -9,12 +8,14 @@ namespace TerminalConstants {
 // The font the view starts with and the one a store without a font gives.
 constexpr char defaultFontFamily[] = "Courier New";
 constexpr int defaultPointSize = 10;
-// The colours a store without colours gives; the text's is also the view's first.
-constexpr QRgb defaultFontColor = 0xffffff;
-constexpr QRgb defaultBackColor = 0x438865;
+// The colours a store without colours gives, as QRgb values (0xRRGGBB; the type is spelled out
+// so that the byte rules, which need this header's limits, need no GUI header); the text's is
+// also the view's first.
+constexpr quint32 defaultFontColor = 0xffffff;
+constexpr quint32 defaultBackColor = 0x438865;
 // The view's background before the stored one arrives, which is not the stored default.
-constexpr QRgb initialBackColor = 0x2b5841;
-// The document keeps only its newest this many lines.
+constexpr quint32 initialBackColor = 0x2b5841;
+// The screen keeps only its newest this many lines.
 constexpr int maximumLines = 400;
 // A line keeps at most its newest this many characters, the way the document keeps only its
 // newest lines: more than a maximised window shows of one line, yet a line that never ends

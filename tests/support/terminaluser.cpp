@@ -394,7 +394,8 @@ QStringList TerminalUser::takeWarnings()
 
 QString TerminalUser::textShown() const
 {
-    return view()->toPlainText();
+    view()->showAllReceived();
+    return view()->screen().text();
 }
 
 QByteArray TerminalUser::hexHeld() const

@@ -1,8 +1,6 @@
 #include "compat/qtcompat.h"
 #include "terminal/ostraview.h"
-#include "terminal/repaintpacer.h"
 #include "terminal/stylesheet.h"
-#include "terminal/terminalconstants.h"
 
 #include "support/testenvironment.h"
 
@@ -13,30 +11,19 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QtTest>
 
 #include <functional>
 
-// The terminal text view: what received bytes show, that keys and pastes become keyInput and
-// never edit the text, and its look.
+// The terminal text view: that it follows the newest text, that keys and pastes become keyInput
+// and never edit the text, and its look. What received bytes show is tst_screendocument's.
 class TestOstraView : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void displayBytes_data();
-    void displayBytes();
-    void everyByteValue();
-    void keepsNewest400Lines_data();
-    void keepsNewest400Lines();
-    void largeBatchShowsAsIfInsertedWhole_data();
-    void largeBatchShowsAsIfInsertedWhole();
-    void overlongLinesKeepTheirNewest();
-    void heldBackBatchesStillCount();
     void followsNewestText();
     void keepsNewestLineInSightWhenShrunk();
     void keyPressIsReported_data();
@@ -56,231 +43,14 @@ private slots:
 
 namespace {
 
-// The document exactly as held, one entry a line; toPlainText() would turn 0xA0 into a blank.
-QStringList lines(OstraView &view)
-{
-    view.showAllReceived();
-    QStringList result;
-    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
-        result.append(block.text());
-    return result;
-}
-
-// Shows a batch in document exactly by the rule, byte by byte, inserting everything.
-void showByTheRule(QTextDocument &document, const QByteArray &batch)
-{
-    QTextCursor cursor(&document);
-    cursor.movePosition(QTextCursor::End);
-    QByteArray pending;
-    for (const char byte : batch) {
-        if (byte == '\0' || byte == '\r')
-            continue;
-        if (byte == '\b') {
-            if (pending.isEmpty() && cursor.position() != 0)
-                cursor.deletePreviousChar();
-            pending.chop(1);
-            continue;
-        }
-        pending.append(byte);
-    }
-    cursor.insertText(QString::fromLatin1(pending));
-}
-
+// What the view shows, everything received inserted.
 QString shown(OstraView &view)
 {
-    return lines(view).join(QLatin1Char('\n'));
+    view.showAllReceived();
+    return view.screen().text();
 }
 
 } // namespace
-
-void TestOstraView::displayBytes_data()
-{
-    QTest::addColumn<QList<QByteArray>>("batches");
-    QTest::addColumn<QString>("expected");
-
-    using Batches = QList<QByteArray>;
-    QTest::newRow("backspace takes back a byte of its batch") << Batches{"AB\bC"} << "AC";
-    QTest::newRow("lone backspace erases the last character shown") << Batches{"AB", "\b"} << "A";
-    QTest::newRow("lone backspace erases a line break") << Batches{"x\n", "\b"} << "x";
-    QTest::newRow("backspaces reach into the line above") << Batches{"ab\ncd", "\b\b\b"} << "ab";
-    QTest::newRow("backspace on an empty document") << Batches{"\b", "\b\bz"} << "z";
-    QTest::newRow("backspaces beyond the batch reach the screen") << Batches{"AB", "C\b\b"} << "A";
-    QTest::newRow("backspace before new text") << Batches{"AB", "\bC"} << "AC";
-    QTest::newRow("backspace after a dropped byte")
-        << Batches{"AB", QByteArray("C\r\0\b", 4)} << "AB";
-    QTest::newRow("more backspaces than text") << Batches{"AB", "\b\b\b\bX"} << "X";
-    QTest::newRow("CR LF is one line break") << Batches{"x\r\ny"} << "x\ny";
-    QTest::newRow("lone CR shows nothing") << Batches{"a", "\r", "b"} << "ab";
-    QTest::newRow("NUL vanishes") << Batches{QByteArray("A\0B\0", 4)} << "AB";
-    QTest::newRow("Latin-1") << Batches{"caf\xe9"} << QString::fromUtf8("café");
-    QTest::newRow("tab and escape are characters")
-        << Batches{"a\tb\x1b[0m\x0c"} << QString::fromLatin1("a\tb\x1b[0m\x0c");
-    QTest::newRow("batches join") << Batches{"ab", "c\nd", "e"} << "abc\nde";
-    QTest::newRow("empty batch inserts nothing") << Batches{"abc", "", ""} << "abc";
-    QTest::newRow("LF CR LF") << Batches{"a\n\r\nb"} << "a\n\nb";
-}
-
-void TestOstraView::displayBytes()
-{
-    QFETCH(QList<QByteArray>, batches);
-    QFETCH(QString, expected);
-    OstraView view;
-    for (const QByteArray &batch : batches)
-        view.displayBytes(batch);
-    QCOMPARE(shown(view), expected);
-    QVERIFY(view.textCursor().atEnd());
-}
-
-void TestOstraView::everyByteValue()
-{
-    OstraView view;
-    QByteArray all;
-    QString expected;
-    for (int value = 0; value < 256; ++value) {
-        all.append(char(value));
-        if (value != 0x00 && value != 0x0d && value != 0x08)
-            expected.append(value == 0x0a ? QChar('\n') : QChar(value));
-        // The backspace takes back the byte before it, BEL.
-        if (value == 0x08)
-            expected.chop(1);
-    }
-    view.displayBytes(all);
-    QCOMPARE(shown(view), expected);
-}
-
-void TestOstraView::keepsNewest400Lines_data()
-{
-    QTest::addColumn<bool>("oneBatch");
-    QTest::newRow("in one batch") << true;
-    QTest::newRow("a line a batch") << false;
-}
-
-void TestOstraView::keepsNewest400Lines()
-{
-    QFETCH(bool, oneBatch);
-    OstraView view;
-    QByteArray all;
-    for (int n = 0; n < 1000; ++n) {
-        const QByteArray line = (n ? "\r\nline " : "line ") + QByteArray::number(n);
-        if (oneBatch)
-            all += line;
-        else
-            view.displayBytes(line);
-    }
-    if (oneBatch)
-        view.displayBytes(all);
-    const QStringList shownLines = lines(view);
-    QCOMPARE(shownLines.size(), 400);
-    QCOMPARE(shownLines.first(), QStringLiteral("line 600"));
-    QCOMPARE(shownLines.last(), QStringLiteral("line 999"));
-    // The newest line keeps growing in place.
-    view.displayBytes("!\n");
-    QCOMPARE(lines(view).at(398), QStringLiteral("line 999!"));
-    QCOMPARE(lines(view).first(), QStringLiteral("line 601"));
-
-    // Clearing the screen, as every new connection does, keeps the limit and the lack of undo.
-    view.clear();
-    QCOMPARE(shown(view), QString());
-    QByteArray again;
-    for (int n = 0; n < 1000; ++n) {
-        const QByteArray line = "again " + QByteArray::number(n) + "\n";
-        if (oneBatch)
-            again += line;
-        else
-            view.displayBytes(line);
-    }
-    view.displayBytes(again);
-    QCOMPARE(lines(view).size(), 400);
-    QCOMPARE(lines(view).at(398), QStringLiteral("again 999"));
-    QVERIFY(!view.document()->isUndoRedoEnabled());
-    QCOMPARE(view.document()->defaultTextOption().textDirection(), Qt::LeftToRight);
-}
-
-void TestOstraView::largeBatchShowsAsIfInsertedWhole_data()
-{
-    QTest::addColumn<QList<QByteArray>>("batches");
-    const auto lines = [](int n, const QByteArray &end) {
-        QByteArray text;
-        for (int i = 0; i < n; ++i)
-            text += "row " + QByteArray::number(i) + end;
-        return text;
-    };
-    using Batches = QList<QByteArray>;
-    QTest::newRow("399 line feeds") << Batches{"old\nlast", lines(399, "\n") + "x"};
-    QTest::newRow("400 line feeds") << Batches{"old\nlast", lines(400, "\n") + "x"};
-    QTest::newRow("401 line feeds") << Batches{"old\nlast", lines(401, "\n")};
-    QTest::newRow("CR LF lines") << Batches{"first", lines(1000, "\r\n")};
-    QTest::newRow("backspaces in the batch")
-        << Batches{"abc", "\b\b" + lines(500, "\n\bX\n") + "\b\b\b"};
-    QTest::newRow("backspaces erase the line breaks they follow")
-        << Batches{lines(450, "\n"), "\b\b\b" + lines(420, "\n") + "\b\b\b\b"};
-    QTest::newRow("NULs between the lines") << Batches{QByteArray(3000, '\0') + lines(600, "\n")};
-    QTest::newRow("many batches") << Batches{lines(300, "\n"), lines(300, "\n"), "\b\b",
-                                             lines(800, "\n"), "end"};
-}
-
-void TestOstraView::largeBatchShowsAsIfInsertedWhole()
-{
-    QFETCH(QList<QByteArray>, batches);
-    OstraView view;
-    QTextDocument reference;
-    reference.setMaximumBlockCount(400);
-    reference.setUndoRedoEnabled(false);
-    for (const QByteArray &batch : batches) {
-        view.displayBytes(batch);
-        showByTheRule(reference, batch);
-        view.showAllReceived();
-        QCOMPARE(view.document()->blockCount(), reference.blockCount());
-        QCOMPARE(view.document()->toRawText(), reference.toRawText());
-    }
-}
-
-void TestOstraView::overlongLinesKeepTheirNewest()
-{
-    const int limit = TerminalConstants::maximumLineLength;
-    QByteArray digits;
-    for (int n = 0; digits.size() < 3 * limit; ++n)
-        digits += QByteArray::number(n) + ',';
-    OstraView view;
-    view.displayBytes(digits);
-    QCOMPARE(lines(view), QStringList{QString::fromLatin1(digits.right(limit))});
-
-    // Backspace erases the character before the end, at the limit as anywhere.
-    view.displayBytes("\b\b");
-    QByteArray expected = digits.right(limit).chopped(2);
-    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
-    view.displayBytes("XYZ");
-    expected = (expected + "XYZ").right(limit);
-    QCOMPARE(lines(view), QStringList{QString::fromLatin1(expected)});
-
-    // A batch of long runs between line feeds: each line on its own.
-    view.displayBytes("!\n" + digits.left(limit + 7) + "\r\nshort\n" + digits);
-    const QStringList shownLines = lines(view);
-    QCOMPARE(shownLines.size(), 4);
-    QCOMPARE(shownLines.at(0), QString::fromLatin1((expected + "!").right(limit)));
-    QCOMPARE(shownLines.at(1), QString::fromLatin1(digits.left(limit + 7).right(limit)));
-    QCOMPARE(shownLines.at(2), QStringLiteral("short"));
-    QCOMPARE(shownLines.at(3), QString::fromLatin1(digits.right(limit)));
-}
-
-void TestOstraView::heldBackBatchesStillCount()
-{
-    // Batches in quick succession are inserted together, yet what reads the text sees them all.
-    OstraView view;
-    view.displayBytes("first ");
-    view.displayBytes("second\r\n");
-    view.displayBytes("x\b");
-    QCOMPARE(view.toPlainText(), QStringLiteral("first second\n"));
-    view.displayBytes("third");
-    QVERIFY(view.toHtml().contains(QLatin1String("second</p>")));
-    QVERIFY(view.toHtml().contains(QLatin1String("third</p>")));
-
-    // Clearing the screen drops what is held back too: nothing comes back after it.
-    view.displayBytes("stale");
-    view.clear();
-    QTest::qWait(3 * RepaintPacer::defaultIntervalMs);
-    QCOMPARE(view.toPlainText(), QString());
-}
 
 void TestOstraView::followsNewestText()
 {
