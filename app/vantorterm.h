@@ -1,10 +1,12 @@
 #pragma once
 
-// How the pieces meet. The window owns the widgets and wires three objects that do the work:
-// the DeviceLink (link/), which owns the serial channel, its 1 s tick and the paced sender; the
-// TransmitPath (terminal/), which turns keys, pastes, function keys and files into bytes and
-// hands them on by signals; and the function-key table that the TransmitPath holds. The window
-// connects the TransmitPath to the link (the terminal knows no link), and its slots hand over.
+// How the pieces meet. The window owns the widgets and, in its constructor, wires the objects
+// that do the work: the DeviceLink (link/), which owns the serial channel, its 1 s tick and the
+// paced sender; the TransmitPath (terminal/), which turns keys, pastes, function keys, commands
+// and files into bytes and hands them on by signals, and holds the function-key table; and the
+// feature objects of app/ (LogToFile, the WaitingScreen). The window connects the TransmitPath to
+// the link (the terminal knows no link), and every failure signal to what the user sees; its
+// slots hand over.
 //
 // Start: main() installs the logging and quit-signal handlers and builds VantorTerm, which
 // builds the form and the views, wires everything in its constructor, loads the settings (the
@@ -15,9 +17,9 @@
 // openFailed() and deviceGone() put the reason in the status bar and the WaitingScreen,
 // portClosed() takes the views down.
 // Receive: QSerialPort::readyRead -> SerialPort::readData() queues the bytes -> DeviceLink hands
-// them over as one batch with its arrival time by bytesReceived() -> OstraView::displayBytes()
-// (filtered, inserted at most once per frame, lines cut to their newest 8,192 characters, the
-// newest 400 lines, each line's time in a margin while Timestamps is on),
+// them over as one batch with its arrival time by bytesReceived() -> OstraView::displayBytes(),
+// whose ScreenDocument holds it in HeldText (the byte rules, each line's time) and applies at most
+// once a frame what came (lines cut to their newest 8,192 characters, the newest 400 lines),
 // HexView::appendReceived() (every byte) and LogToFile, which while it is on hands every byte to
 // DeviceLog::appendReceived(), with a marker line at each connect and disconnect.
 // Transmit: a key or paste in either view -> keyInput(key, text) -> TransmitPath, which emits a
