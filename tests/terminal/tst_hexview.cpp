@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -30,6 +31,7 @@ private slots:
     void fontChangeRelaysRows();
     void selectedBytesAreDrawnAndCopied();
     void droppedBytesAreSaid();
+    void wholeSessionAcrossCacheFile();
 
 private:
     QFont m_font;
@@ -329,7 +331,9 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
 
 void TestHexView::droppedBytesAreSaid()
 {
-    HexView view(1024);
+    HexBuffer::Limits limits;
+    limits.memoryAlone = 1024;
+    HexView view(limits);
     view.setFont(m_font);
     view.resize(700, 300);
     view.show();
@@ -387,6 +391,68 @@ void TestHexView::droppedBytesAreSaid()
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(inkedRows(view, lineHeight, 4), (QList<bool>{true, true, true, false}));
     QCOMPARE(dropped.count(), 0);
+}
+
+void TestHexView::wholeSessionAcrossCacheFile()
+{
+    // The newest 1 KiB in memory, the rest in a cache file; beside it a view holding all of it in
+    // memory.
+    QTemporaryDir folder;
+    HexBuffer::Limits limits;
+    limits.memory = 1024;
+    limits.keepFree = 0;
+    limits.folder = folder.path();
+    HexView view(limits);
+    HexView inMemory;
+    QByteArray all;
+    for (int i = 0; i < 5000; ++i)
+        all.append(char(i * 7 % 251));
+    for (HexView *each : {&view, &inMemory}) {
+        each->setFont(m_font);
+        each->resize(700, 300);
+        each->show();
+        QVERIFY(QTest::qWaitForWindowExposed(each));
+        for (int done = 0; done < all.size(); done += 100)
+            each->appendReceived(all.mid(done, 100));
+    }
+    QCOMPARE(view.data(), all);
+    QCOMPARE(view.dataSize(), qint64(all.size()));
+
+    // The oldest rows, read back from the file, and the newest, as drawn from memory. The
+    // scroll bars follow the received rows by the next frame.
+    QScrollBar *bar = view.verticalScrollBar();
+    QTRY_COMPARE(bar->maximum(), (all.size() + 15) / 16 - bar->pageStep());
+    QTRY_COMPARE(inMemory.verticalScrollBar()->maximum(), bar->maximum());
+    for (int value : {0, bar->maximum() / 2, bar->maximum()}) {
+        bar->setValue(value);
+        inMemory.verticalScrollBar()->setValue(value);
+        QCOMPARE(view.viewport()->grab().toImage(), inMemory.viewport()->grab().toImage());
+    }
+
+    // Selected from the third byte of the first row to the last byte, which is in memory, and
+    // copied.
+    const qreal width = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('0'));
+    const int lineHeight = QFontMetrics(m_font).lineSpacing();
+    const int hexOfThird = 10 + 2 * 3;
+    const QPoint third(4 + qRound((hexOfThird + 0.5) * width), 4 + lineHeight / 2);
+    QWidget *viewport = view.viewport();
+    bar->setValue(0);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, third);
+    bar->setValue(bar->maximum());
+    const QPoint lastByte(viewport->width() / 2, viewport->height() - 1);
+    QMouseEvent drag(QEvent::MouseMove, lastByte, viewport->mapToGlobal(lastByte), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drag);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, lastByte);
+    QCOMPARE(view.selectedBytes(), all.mid(2));
+    QGuiApplication::clipboard()->clear();
+    view.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(all.mid(2).toHex(' ')));
+
+    // Cleared as on a reconnect, the view starts over.
+    view.setData(QByteArray());
+    view.appendReceived("after");
+    QCOMPARE(view.data(), QByteArray("after"));
 }
 
 QTEST_MAIN(TestHexView)
