@@ -34,8 +34,11 @@ public:
         QString folder;
     };
     static constexpr qint64 minimumHeadroom = 64 * 1024;
-    // The most bytes moved to the cache file at once, and read back at once.
-    static constexpr qint64 largestSlice = 1024 * 1024;
+    // The most bytes moved to the cache file at once, and read back at once. Written from a 64 MiB
+    // ring into the page cache (Linux, ext4), 64 KiB at a time took 0.5 ms of wall time and
+    // 0.26 ms of CPU a megabyte; 16 KiB 0.9 / 0.32 ms, 256 KiB 1.4 / 0.7 ms, 1 MiB 1.9-3.6 /
+    // 1.1-1.9 ms.
+    static constexpr qint64 largestSlice = 64 * 1024;
     static constexpr qint64 largestReadBlock = 64 * 1024;
 
     // In memory alone, up to Limits::memoryAlone.
@@ -61,6 +64,8 @@ public:
     qint64 firstOffset() const { return m_firstOffset; }
     // At most this many bytes are held, as things stand (rounded up to whole rows).
     qint64 limit() const;
+    // Why the cache file failed last.
+    QString errorString() const { return m_file.errorString(); }
 
     // Empties the buffer and its cache file, and then holds data.
     void setData(const QByteArray &data);

@@ -153,22 +153,30 @@ QByteArray HexView::selectedBytes() const
 void HexView::copy()
 {
     const qint64 count = hasSelection() ? selectionSize() : 0;
-    if (count > TerminalConstants::maximumHexCopyBytes) {
-        // The text would cost seconds and gigabytes; the box does not wait, so the window keeps
-        // receiving meanwhile.
-        const QLocale locale;
-        const QString text
-            = tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
-                  .arg(locale.formattedDataSize(count, 1), locale.toString(count),
-                       locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1));
+    // The boxes do not wait, so the window keeps receiving meanwhile.
+    const auto say = [this](const QString &text) {
         auto box
             = new QMessageBox(QMessageBox::Information, tr("Copy"), text, QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
+    };
+    if (count > TerminalConstants::maximumHexCopyBytes) {
+        // The text would cost seconds and gigabytes.
+        const QLocale locale;
+        say(tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
+                .arg(locale.formattedDataSize(count, 1), locale.toString(count),
+                     locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1)));
         return;
     }
-    if (count > 0)
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(selectedBytes().toHex(' ')));
+    if (count == 0)
+        return;
+    const QByteArray bytes = selectedBytes();
+    if (bytes.size() != count) {
+        say(tr("The selection could not be read back from the hex view's cache file: %1")
+                .arg(m_data.errorString()));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(bytes.toHex(' ')));
 }
 
 qint64 HexView::selectionStart() const

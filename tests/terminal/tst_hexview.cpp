@@ -3,6 +3,7 @@
 #include "terminal/terminalconstants.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLocale>
@@ -14,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // The hex view widget: the bytes it holds, the rows it lays out and paints, its scroll bars.
 class TestHexView : public QObject
@@ -55,6 +59,25 @@ QList<bool> inkedRows(HexView &view, int lineHeight, int rows)
         result.append(inked);
     }
     return result;
+}
+
+// Makes the open file that was made in folder unreadable, as a failing disk would: it stays open
+// for writing only.
+bool breakFileIn(const QString &folder)
+{
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &name : descriptors.entryList(QDir::AllEntries | QDir::System)) {
+        char target[4096] = {};
+        const QByteArray link = QFile::encodeName(descriptors.filePath(name));
+        if (::readlink(link.constData(), target, sizeof target - 1) <= 0
+            || !QFile::decodeName(target).startsWith(folder + QLatin1Char('/')))
+            continue;
+        const int writeOnly = ::open("/dev/null", O_WRONLY);
+        const bool replaced = ::dup2(writeOnly, name.toInt()) >= 0;
+        ::close(writeOnly);
+        return replaced;
+    }
+    return false;
 }
 
 } // namespace
@@ -448,6 +471,16 @@ void TestHexView::wholeSessionAcrossCacheFile()
     QGuiApplication::clipboard()->clear();
     view.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(all.mid(2).toHex(' ')));
+
+    // A file that can no longer be read: the copy says why instead of copying something else.
+    QVERIFY(breakFileIn(folder.path()));
+    QGuiApplication::clipboard()->clear();
+    view.copy();
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QPointer<QMessageBox> box = view.findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY2(box->text().contains(QLatin1String("Bad file descriptor")), qPrintable(box->text()));
+    box->accept();
 
     // Cleared as on a reconnect, the view starts over.
     view.setData(QByteArray());
