@@ -748,7 +748,9 @@ int main(int argc, char *argv[])
                 "millisecond for 20 s and give the share of a core the terminal used, the paints "
                 "a second of the text view and of the hex view, and how long each millisecond's "
                 "bytes took to show in a paint of the text view (median and worst); with the "
-                "debug lines off as the desktop entry sets them, or on as by default (-log).\n\n",
+                "debug lines off as the desktop entry sets them, or on as by default (-log). The "
+                "long session (long) prints resident memory every 10 s and the time to jump to "
+                "the first and the last row of the hex view and draw them.\n\n",
                 keyIntervalMs);
     std::fflush(stdout);
     // Each scenario in a process of its own, its debug lines thrown away.

@@ -42,9 +42,8 @@ HexBuffer::HexBuffer(const Limits &limits)
 void HexBuffer::setLimits(const Limits &limits)
 {
     m_limits = limits;
-    // A slice is a power of two, so that it divides the read block or the read block divides it;
-    // memory holds eight of them at least, so that it moves to the file an eighth at a time or
-    // less.
+    // Memory holds eight slices at least, so that it moves to the file an eighth at a time or
+    // less; a slice in whole rows, a power of two of them.
     const qint64 largest = qMin(largestSlice, qMax<qint64>(limits.memory / 8, 1));
     m_slice = HexLayout::bytesPerRow;
     while (m_slice * 2 <= largest)
@@ -97,7 +96,8 @@ const char *HexBuffer::row(qint64 row) const
     if (index >= m_fileSize)
         return m_bytes.constData() + memoryPosition(index - m_fileSize);
     const qint64 offset = m_firstOffset + index;
-    const qint64 blockSize = qMin(largestReadBlock, m_slice);
+    // Read back a slice at a time, which lies whole in the file.
+    const qint64 blockSize = m_slice;
     const qint64 blockOffset = offset - offset % blockSize;
     for (const Block &block : m_readBlocks) {
         if (block.offset == blockOffset)

@@ -39,7 +39,6 @@ public:
     // 0.26 ms of CPU a megabyte; 16 KiB 0.9 / 0.32 ms, 256 KiB 1.4 / 0.7 ms, 1 MiB 1.9-3.6 /
     // 1.1-1.9 ms.
     static constexpr qint64 largestSlice = 64 * 1024;
-    static constexpr qint64 largestReadBlock = 64 * 1024;
 
     // In memory alone, up to Limits::memoryAlone.
     HexBuffer();
@@ -114,7 +113,7 @@ private:
 
     // In the cache file, the older bytes: m_fileSize of them from m_firstOffset on. The byte at
     // offset o is at position o while the file grows, and at o modulo m_fileLength once it is a
-    // ring; either way a slice, and a read block, never wraps.
+    // ring; either way a slice never wraps.
     ScratchFile m_file;
     FileState m_fileState = FileState::Refused;
     qint64 m_fileSize = 0;
