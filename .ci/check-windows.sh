@@ -51,7 +51,8 @@ for qt in Qt5 Qt6; do
     # shellcheck disable=SC2046
     "$compiler" -std=c++17 -Wall -Wextra -Werror -Wno-attributes -fsyntax-only -I. \
         $(pkg-config --cflags "${qt}Core" "${qt}SerialPort") \
-        link/platform_win.cpp link/devicediscovery.cpp link/serialport.cpp app/diskfile_win.cpp
+        link/platform_win.cpp link/devicediscovery.cpp link/serialport.cpp app/diskfile_win.cpp \
+        terminal/scratchfile_win.cpp
 done
 
-echo "check-windows: the Windows device layer builds"
+echo "check-windows: the Windows device layer and the hex view's cache file build"

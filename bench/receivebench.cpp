@@ -13,6 +13,7 @@
 #include "devsim/connectedwindow.h"
 #include "terminal/hexview.h"
 #include "terminal/ostraview.h"
+#include "terminal/terminalconstants.h"
 
 #include <QAction>
 #include <QApplication>
@@ -528,12 +529,12 @@ int runStream(const Scenario &scenario)
         };
         std::printf("%-9s   MB/s in each %g s slice: %s\n", qPrintable(scenario.name),
                     double(sliceUs) / 1e6, rates.constData());
-        // The hex view keeps every byte by design; its pages grow with them, one for one.
-        std::printf("%-9s   RSS at %.1f s %.0f MB, at %.1f s %.0f MB; less the bytes the hex view "
-                    "holds %.0f MB and %.0f MB: %+.1f MB\n",
+        // The hex view keeps every byte, its newest in memory and the rest in its cache file.
+        std::printf("%-9s   RSS at %.1f s %.0f MB, at %.1f s %.0f MB: %+.1f MB; the hex view holds "
+                    "%.0f MB, at most %.0f MB of it in memory\n",
                     qPrintable(scenario.name), first.seconds, mb(first.rss), last.seconds,
-                    mb(last.rss), mb(first.rss - first.held), mb(last.rss - last.held),
-                    mb((last.rss - last.held) - (first.rss - first.held)));
+                    mb(last.rss), mb(last.rss - first.rss), mb(last.held),
+                    mb(TerminalConstants::hexMemoryBytes));
     }
     if (scenario.keys) {
         const double worst = keyMs.empty() ? 0 : *std::max_element(keyMs.begin(), keyMs.end());
@@ -598,6 +599,82 @@ int runHexHeld()
     return 0;
 }
 
+// A long session: total bytes of lines as fast as the terminal takes them, hex view shown. Prints
+// the resident memory (as ps shows it) every 10 s, whether the hex view still holds the first byte
+// received, and how long it takes to jump to the first row and to the last and draw them.
+int runLongSession(qint64 total)
+{
+    PtyDevice device;
+    Terminal terminal(device, true);
+    if (!device.isValid() || !terminal.connected()) {
+        std::printf("long      could not connect the terminal to a pty\n");
+        return 1;
+    }
+    const auto mb = [](qint64 bytes) {
+        return double(bytes) / megabyte;
+    };
+    const qint64 sampleUs = 10 * 1000 * 1000;
+    QElapsedTimer wall;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    qint64 lastTick = 0;
+    qint64 worstStallUs = 0;
+    std::vector<std::pair<double, qint64>> samples;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = wall.nsecsElapsed() / 1000;
+        worstStallUs = qMax(worstStallUs, now - lastTick - 10000);
+        lastTick = now;
+        if (now >= sampleUs * qint64(samples.size() + 1)) {
+            samples.emplace_back(double(now) / 1e6, currentRssBytes());
+            std::printf("long        %5.0f s  %7.0f MB received  RSS %4.0f MB\n",
+                        samples.back().first, mb(terminal.hex->receivedSize()),
+                        mb(samples.back().second));
+            std::fflush(stdout);
+        }
+        if (terminal.hex->receivedSize() >= total)
+            loop.quit();
+    });
+    const QByteArray pattern = textLines();
+    const double cpuStart = processCpuSeconds();
+    wall.start();
+    tick.start(10);
+    device.start(pattern, total, 4096);
+    loop.exec();
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    tick.stop();
+    device.stop();
+    const double cpu = processCpuSeconds() - cpuStart - device.cpuSeconds();
+    samples.emplace_back(seconds, currentRssBytes());
+    qint64 worstRss = 0;
+    for (const auto &sample : samples)
+        worstRss = qMax(worstRss, sample.second);
+
+    // Jumping there and drawing: the first row comes from the cache file, the last from memory.
+    settle(150);
+    QScrollBar *bar = terminal.hex->verticalScrollBar();
+    const auto drawAt = [&](int value) {
+        QElapsedTimer draw;
+        draw.start();
+        bar->setValue(value);
+        terminal.hex->viewport()->repaint();
+        return double(draw.nsecsElapsed()) / 1e6;
+    };
+    const double firstMs = drawAt(0);
+    const double lastMs = drawAt(bar->maximum());
+    const double firstAgainMs = drawAt(0);
+    const qint64 dropped = terminal.hex->receivedSize() - terminal.hex->dataSize();
+    std::printf(
+        "long      %.0f MB of lines, hex view shown: %.1f s, %.2f MB/s, %.3f CPU-s/MB, stall "
+        "%.0f ms; RSS at most %.0f MB of %zu samples, %.0f MB at the end, peak %.0f MB; "
+        "first byte held: %s; jump and draw: first row %.2f ms (again %.2f ms), last row "
+        "%.2f ms\n",
+        mb(total), seconds, mb(total) / seconds, cpu / mb(total), double(worstStallUs) / 1000,
+        mb(worstRss), samples.size(), mb(samples.back().second), peakRssMegabytes(),
+        dropped == 0 ? "yes" : "no", firstMs, firstAgainMs, lastMs);
+    return 0;
+}
+
 void usage()
 {
     std::fprintf(stderr, "usage: receivebench [scenario[@amount]...]\n"
@@ -606,6 +683,9 @@ void usage()
         std::fprintf(stderr, "  %-9s %s\n", qPrintable(scenario.name),
                      qPrintable(scenario.description));
     std::fprintf(stderr, "  e         the hex view holding 1 MB and 100 MB\n");
+    std::fprintf(stderr,
+                 "  long      2,000 MB of lines, hex view shown: resident memory every 10 s, "
+                 "the first and the last row drawn\n");
 }
 
 // A name may end in "@<amount>" to send other megabytes than the scenario's, or to run a timed
@@ -616,6 +696,10 @@ int runOne(const QString &argument)
     const double amount = argument.section(QLatin1Char('@'), 1).toDouble();
     if (name == QLatin1String("e"))
         return runHexHeld();
+    if (name == QLatin1String("long")) {
+        QLoggingCategory::setFilterRules(QLatin1String(desktopLoggingRules));
+        return runLongSession(qint64((amount > 0 ? amount : 2000) * megabyte));
+    }
     for (Scenario scenario : scenarios()) {
         if (scenario.name != name)
             continue;
@@ -664,13 +748,16 @@ int main(int argc, char *argv[])
                 "millisecond for 20 s and give the share of a core the terminal used, the paints "
                 "a second of the text view and of the hex view, and how long each millisecond's "
                 "bytes took to show in a paint of the text view (median and worst); with the "
-                "debug lines off as the desktop entry sets them, or on as by default (-log).\n\n",
+                "debug lines off as the desktop entry sets them, or on as by default (-log). The "
+                "long session (long) prints resident memory every 10 s and the time to jump to "
+                "the first and the last row of the hex view and draw them.\n\n",
                 keyIntervalMs);
     std::fflush(stdout);
     // Each scenario in a process of its own, its debug lines thrown away.
     for (const Scenario &scenario : scenarios())
         names.append(scenario.name);
     names.append(QStringLiteral("e"));
+    names.append(QStringLiteral("long"));
     int result = 0;
     for (const QString &name : names) {
         QProcess child;

@@ -12,5 +12,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcLink)
 Q_DECLARE_LOGGING_CATEGORY(lcReceive)
 // One line per write to the device, and one per function key.
 Q_DECLARE_LOGGING_CATEGORY(lcTransmit)
+// The screens: where the hex view keeps the bytes it holds.
+Q_DECLARE_LOGGING_CATEGORY(lcTerminal)
 // Everything else.
 Q_DECLARE_LOGGING_CATEGORY(lcApp)

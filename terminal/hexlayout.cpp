@@ -62,7 +62,8 @@ QString HexLayout::rowText(const char *rowBytes, qint64 row) const
         cells[digit] = QLatin1Char(hexDigits[offset & 0xf]);
         offset >>= 4;
     }
-    const int count = int(qBound(qint64(0), m_size - indexOf(row, 0), qint64(bytesPerRow)));
+    const int count
+        = rowBytes ? int(qBound(qint64(0), m_size - indexOf(row, 0), qint64(bytesPerRow))) : 0;
     for (int column = 0; column < count; ++column) {
         const uchar byte = uchar(rowBytes[column]);
         const int cell = hexCell(column);

@@ -43,7 +43,8 @@ public:
 
     // One row exactly as painted, cellsPerRow() cells; bytes past the end leave their cells
     // blank. rowBytes points at the row's first byte: where the bytes are held is not the
-    // layout's business, only that a row's bytes lie together.
+    // layout's business, only that a row's bytes lie together. Bytes that could not be read
+    // (rowBytes null) leave their cells blank too, not shown as something they are not.
     QString rowText(const char *rowBytes, qint64 row) const;
 
 private:

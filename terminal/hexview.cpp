@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QtMath>
 
 #include <algorithm>
@@ -30,20 +31,37 @@ namespace {
 // Blank space left of the offsets and above the first row, in pixels.
 const int margin = 4;
 
+HexBuffer::Limits cacheFolderLimits()
+{
+    HexBuffer::Limits limits;
+    limits.folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return limits;
+}
+
 } // namespace
 
 HexView::HexView(QWidget *parent)
-    : HexView(HexBuffer::defaultLimit, parent)
+    : HexView(cacheFolderLimits(), parent)
 {}
 
-HexView::HexView(qint64 byteLimit, QWidget *parent)
+HexView::HexView(const HexBuffer::Limits &limits, QWidget *parent)
     : QAbstractScrollArea(parent)
-    , m_data(byteLimit)
+    , m_data(limits)
 {
     verticalScrollBar()->setSingleStep(1);
     m_pacer = new RepaintPacer({viewport(), verticalScrollBar(), horizontalScrollBar()});
+    connect(m_pacer, &RepaintPacer::releasing, this, [this] {
+        if (m_newestOnRelease)
+            showNewest();
+    });
     updateMetrics();
     updateScrollBars();
+}
+
+void HexView::setLimits(const HexBuffer::Limits &limits)
+{
+    m_data.setLimits(limits);
+    setData(QByteArray());
 }
 
 HexView::~HexView() = default;
@@ -68,9 +86,15 @@ qint64 HexView::dataSize() const
     return m_data.size();
 }
 
+qint64 HexView::receivedSize() const
+{
+    return m_data.firstOffset() + m_data.size();
+}
+
 void HexView::setData(const QByteArray &data)
 {
     m_selectionAnchor = m_selectionEnd = -1;
+    m_newestOnRelease = false;
     m_data.setData(data);
     reportDrop(0);
     updateScrollBars();
@@ -91,18 +115,32 @@ void HexView::appendData(const QByteArray &data)
 
 void HexView::appendReceived(const QByteArray &batch)
 {
+    if (batch.isEmpty())
+        return;
     m_receivedSincePaint += batch.size();
+    const qint64 droppedBefore = m_data.firstOffset();
+    m_data.append(batch);
+    reportDrop(droppedBefore);
     if (!isVisible()) {
         // Hex mode is off: the bytes are kept, and the scroll bars wait until the view shows,
         // instead of being set for every batch.
-        const qint64 droppedBefore = m_data.firstOffset();
-        m_data.append(batch);
-        reportDrop(droppedBefore);
         m_newestOnShow = true;
         return;
     }
-    appendData(batch);
+    // While the repaint is held back the scroll bars wait for it too: set for every batch (some
+    // 800 a second at a device's full rate) they cost more than keeping the bytes.
+    m_pacer->contentChanging();
+    m_newestOnRelease = true;
+    if (!m_pacer->isHolding())
+        showNewest();
+}
+
+void HexView::showNewest()
+{
+    m_newestOnRelease = false;
+    updateScrollBars();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    viewport()->update();
 }
 
 QByteArray HexView::selectedBytes() const
@@ -115,22 +153,30 @@ QByteArray HexView::selectedBytes() const
 void HexView::copy()
 {
     const qint64 count = hasSelection() ? selectionSize() : 0;
-    if (count > TerminalConstants::maximumHexCopyBytes) {
-        // The text would cost seconds and gigabytes; the box does not wait, so the window keeps
-        // receiving meanwhile.
-        const QLocale locale;
-        const QString text
-            = tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
-                  .arg(locale.formattedDataSize(count, 1), locale.toString(count),
-                       locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1));
+    // The boxes do not wait, so the window keeps receiving meanwhile.
+    const auto say = [this](const QString &text) {
         auto box
             = new QMessageBox(QMessageBox::Information, tr("Copy"), text, QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
+    };
+    if (count > TerminalConstants::maximumHexCopyBytes) {
+        // The text would cost seconds and gigabytes.
+        const QLocale locale;
+        say(tr("The selection holds %1 (%2 bytes), too large to copy as text. Select at most %3.")
+                .arg(locale.formattedDataSize(count, 1), locale.toString(count),
+                     locale.formattedDataSize(TerminalConstants::maximumHexCopyBytes, 1)));
         return;
     }
-    if (count > 0)
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(selectedBytes().toHex(' ')));
+    if (count == 0)
+        return;
+    const QByteArray bytes = selectedBytes();
+    if (bytes.size() != count) {
+        say(tr("The selection could not be read back from the hex view's cache file: %1")
+                .arg(m_data.errorString()));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(bytes.toHex(' ')));
 }
 
 qint64 HexView::selectionStart() const

@@ -10,20 +10,25 @@ class HexLayout;
 class RepaintPacer;
 
 // Read-only hex dump of everything received: offset, sixteen bytes in hex and the same bytes as
-// characters. Paints only the rows on screen, so its cost does not grow with what it holds.
-// Bytes selected with the mouse are copied as hex text; every other key is reported as
-// keyInput(), as the text view reports it, for the device. At its limit it gives up its oldest
-// bytes, says so on a line above its first row, and reports it with oldestBytesDropped().
+// characters. Paints only the rows on screen, so its cost does not grow with what it holds; its
+// HexBuffer keeps the newest bytes in memory and older ones in a cache file in the user's cache
+// folder, which nothing outlives. Bytes selected with the mouse are copied as hex text; every
+// other key is reported as keyInput(), as the text view reports it, for the device. At its limit
+// it gives up its oldest bytes, says so on a line above its first row, and reports it with
+// oldestBytesDropped().
 class HexView : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
+    // Its cache file goes in the user's cache folder.
     explicit HexView(QWidget *parent = nullptr);
-    // Holding at most byteLimit bytes instead of HexBuffer::defaultLimit: for tests, which reach
-    // the limit without gigabytes.
-    explicit HexView(qint64 byteLimit, QWidget *parent = nullptr);
+    // Within other limits, and with the cache file elsewhere or none: for tests, which reach the
+    // limits without gigabytes.
+    explicit HexView(const HexBuffer::Limits &limits, QWidget *parent = nullptr);
     ~HexView() override;
+    // Empties the view, which keeps within limits from now on: for tests of the window's own.
+    void setLimits(const HexBuffer::Limits &limits);
 
     void setReadOnly(bool readOnly);
     bool isReadOnly() const;
@@ -31,6 +36,8 @@ public:
     QByteArray data() const;
     // How many bytes it holds, without copying them as data() may.
     qint64 dataSize() const;
+    // How many it was given since it was last given data with setData(), held or gone.
+    qint64 receivedSize() const;
     void setData(const QByteArray &data);
     void appendData(const QByteArray &data);
     // Appends a received batch and shows the newest rows, wherever the user had scrolled to.
@@ -64,6 +71,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // Sets the scroll bars for what is held and scrolls to the newest rows.
+    void showNewest();
     void updateScrollBars();
     void updateMetrics();
     int visibleRows() const;
@@ -87,6 +96,9 @@ private:
     qint64 m_receivedSincePaint = 0;
     // Bytes were received while hidden: the scroll bars are set, at the newest rows, on show.
     bool m_newestOnShow = false;
+    // Bytes were received while the pacer held the repaint back: the scroll bars are set, at the
+    // newest rows, when it lets the repaint go.
+    bool m_newestOnRelease = false;
     bool m_readOnly = false;
     QFont m_font;
     // Font measures, taken again only when the font changes.

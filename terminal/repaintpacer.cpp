@@ -39,6 +39,7 @@ bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
 
 void RepaintPacer::release()
 {
+    emit releasing();
     // Enabling updates again repaints each widget once.
     for (QWidget *widget : qAsConst(m_widgets)) {
         if (widget)

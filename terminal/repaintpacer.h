@@ -35,6 +35,10 @@ public:
     void setBusy(bool busy) { m_busy = busy; }
     bool isHolding() const { return m_release.isActive(); }
 
+signals:
+    // Just before the updates held back are let go: what was left for the repaint is due now.
+    void releasing();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

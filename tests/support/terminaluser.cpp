@@ -120,13 +120,14 @@ void TerminalUser::quit()
 
 bool TerminalUser::deviceSends(const QByteArray &bytes)
 {
-    const qint64 before = hexView()->dataSize();
+    // Counted as received, not as held: at its limit the hex view lets its oldest bytes go.
+    const qint64 before = hexView()->receivedSize();
     if (!m_device->send(bytes))
         return false;
     QDeadlineTimer deadline(5000);
-    while (hexView()->dataSize() < before + bytes.size() && !deadline.hasExpired())
+    while (hexView()->receivedSize() < before + bytes.size() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return hexView()->dataSize() >= before + bytes.size();
+    return hexView()->receivedSize() >= before + bytes.size();
 }
 
 QByteArray TerminalUser::deviceReceived(int count, int timeoutMs)
@@ -313,6 +314,16 @@ void TerminalUser::setTimestamps(bool on)
 void TerminalUser::clearScreen()
 {
     action(window(), "action_Clear_Screen")->trigger();
+}
+
+void TerminalUser::limitHexView(qint64 memory, qint64 file)
+{
+    HexBuffer::Limits limits;
+    limits.memory = memory;
+    limits.file = file;
+    limits.keepFree = 0;
+    limits.folder = filePath(QStringLiteral("cache"));
+    hexView()->setLimits(limits);
 }
 
 QString TerminalUser::logTo(const QString &fileName)

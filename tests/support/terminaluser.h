@@ -99,6 +99,10 @@ public:
     void setHexMode(bool on);
     void setTimestamps(bool on);
     void clearScreen();
+    // The hex view keeps its newest memory bytes in memory and at most file bytes more in a
+    // cache file in the story's folder, so that a story reaches its limits without gigabytes;
+    // it starts empty.
+    void limitHexView(qint64 memory, qint64 file);
 
     // Log to File checked, with fileName given in its dialog; returns the text of the box that
     // refused it, empty when logging started.

@@ -3,6 +3,7 @@
 #include "terminal/terminalconstants.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLocale>
@@ -11,8 +12,12 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // The hex view widget: the bytes it holds, the rows it lays out and paints, its scroll bars.
 class TestHexView : public QObject
@@ -30,6 +35,7 @@ private slots:
     void fontChangeRelaysRows();
     void selectedBytesAreDrawnAndCopied();
     void droppedBytesAreSaid();
+    void wholeSessionAcrossCacheFile();
 
 private:
     QFont m_font;
@@ -53,6 +59,25 @@ QList<bool> inkedRows(HexView &view, int lineHeight, int rows)
         result.append(inked);
     }
     return result;
+}
+
+// Makes the open file that was made in folder unreadable, as a failing disk would: it stays open
+// for writing only.
+bool breakFileIn(const QString &folder)
+{
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &name : descriptors.entryList(QDir::AllEntries | QDir::System)) {
+        char target[4096] = {};
+        const QByteArray link = QFile::encodeName(descriptors.filePath(name));
+        if (::readlink(link.constData(), target, sizeof target - 1) <= 0
+            || !QFile::decodeName(target).startsWith(folder + QLatin1Char('/')))
+            continue;
+        const int writeOnly = ::open("/dev/null", O_WRONLY);
+        const bool replaced = ::dup2(writeOnly, name.toInt()) >= 0;
+        ::close(writeOnly);
+        return replaced;
+    }
+    return false;
 }
 
 } // namespace
@@ -329,7 +354,9 @@ void TestHexView::selectedBytesAreDrawnAndCopied()
 
 void TestHexView::droppedBytesAreSaid()
 {
-    HexView view(1024);
+    HexBuffer::Limits limits;
+    limits.memoryAlone = 1024;
+    HexView view(limits);
     view.setFont(m_font);
     view.resize(700, 300);
     view.show();
@@ -387,6 +414,78 @@ void TestHexView::droppedBytesAreSaid()
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(inkedRows(view, lineHeight, 4), (QList<bool>{true, true, true, false}));
     QCOMPARE(dropped.count(), 0);
+}
+
+void TestHexView::wholeSessionAcrossCacheFile()
+{
+    // The newest 1 KiB in memory, the rest in a cache file; beside it a view holding all of it in
+    // memory.
+    QTemporaryDir folder;
+    HexBuffer::Limits limits;
+    limits.memory = 1024;
+    limits.keepFree = 0;
+    limits.folder = folder.path();
+    HexView view(limits);
+    HexView inMemory;
+    QByteArray all;
+    for (int i = 0; i < 5000; ++i)
+        all.append(char(i * 7 % 251));
+    for (HexView *each : {&view, &inMemory}) {
+        each->setFont(m_font);
+        each->resize(700, 300);
+        each->show();
+        QVERIFY(QTest::qWaitForWindowExposed(each));
+        for (int done = 0; done < all.size(); done += 100)
+            each->appendReceived(all.mid(done, 100));
+    }
+    QCOMPARE(view.data(), all);
+    QCOMPARE(view.dataSize(), qint64(all.size()));
+
+    // The oldest rows, read back from the file, and the newest, as drawn from memory. The
+    // scroll bars follow the received rows by the next frame.
+    QScrollBar *bar = view.verticalScrollBar();
+    QTRY_COMPARE(bar->maximum(), (all.size() + 15) / 16 - bar->pageStep());
+    QTRY_COMPARE(inMemory.verticalScrollBar()->maximum(), bar->maximum());
+    for (int value : {0, bar->maximum() / 2, bar->maximum()}) {
+        bar->setValue(value);
+        inMemory.verticalScrollBar()->setValue(value);
+        QCOMPARE(view.viewport()->grab().toImage(), inMemory.viewport()->grab().toImage());
+    }
+
+    // Selected from the third byte of the first row to the last byte, which is in memory, and
+    // copied.
+    const qreal width = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('0'));
+    const int lineHeight = QFontMetrics(m_font).lineSpacing();
+    const int hexOfThird = 10 + 2 * 3;
+    const QPoint third(4 + qRound((hexOfThird + 0.5) * width), 4 + lineHeight / 2);
+    QWidget *viewport = view.viewport();
+    bar->setValue(0);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, third);
+    bar->setValue(bar->maximum());
+    const QPoint lastByte(viewport->width() / 2, viewport->height() - 1);
+    QMouseEvent drag(QEvent::MouseMove, lastByte, viewport->mapToGlobal(lastByte), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drag);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, lastByte);
+    QCOMPARE(view.selectedBytes(), all.mid(2));
+    QGuiApplication::clipboard()->clear();
+    view.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(all.mid(2).toHex(' ')));
+
+    // A file that can no longer be read: the copy says why instead of copying something else.
+    QVERIFY(breakFileIn(folder.path()));
+    QGuiApplication::clipboard()->clear();
+    view.copy();
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QPointer<QMessageBox> box = view.findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY2(box->text().contains(QLatin1String("Bad file descriptor")), qPrintable(box->text()));
+    box->accept();
+
+    // Cleared as on a reconnect, the view starts over.
+    view.setData(QByteArray());
+    view.appendReceived("after");
+    QCOMPARE(view.data(), QByteArray("after"));
 }
 
 QTEST_MAIN(TestHexView)
