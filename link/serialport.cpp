@@ -225,8 +225,15 @@ QString SerialPort::errorString() const
 
 void SerialPort::readData()
 {
-    // Appended whole, behind what was not taken yet; the first batch is taken over as it is.
-    m_received += m_serial->readAll();
+    // Read into place, behind what was not taken yet: readAll() grows its array a buffer's size
+    // at a time, and so copied some 32 KB for each small batch a device streams.
+    const qint64 available = m_serial->bytesAvailable();
+    if (available > 0) {
+        const int held = m_received.size();
+        m_received.resize(held + int(available));
+        const qint64 read = m_serial->read(m_received.data() + held, available);
+        m_received.resize(held + int(qMax<qint64>(read, 0)));
+    }
     // Announced even when nothing came, so the reader takes whatever is queued.
     emit readComm();
 }
