@@ -20,10 +20,11 @@ public:
     static constexpr int defaultIntervalMs = 16;
     // While data streams in faster than anyone reads it (a frame brought busyFrameBytes or more,
     // more than a screenful), the views draw at most every busyIntervalMs instead: of the lines
-    // that come in a longer frame fewer are ever laid out and drawn. 60 ms keeps the newest line
-    // on screen within about 40 ms of its arrival (median) and 80 ms at worst; 50 ms cost 2
-    // points more of a core at 1.2 MB/s, 66 ms saved 1 more for 85 ms at worst.
-    static constexpr int busyIntervalMs = 60;
+    // that come in a longer frame fewer are ever laid out and drawn. At 1.2 MB/s of lines, 70 ms
+    // keeps the newest line on screen within 38 ms of its arrival (median) and 85 ms at worst,
+    // for 6.2-6.6% of a core; 60 ms took 6.9-7.3% for 32 / 75 ms, 50 ms 2 points more again.
+    // Once the stream calms down the view draws every defaultIntervalMs again.
+    static constexpr int busyIntervalMs = 70;
     static constexpr int busyFrameBytes = 4096;
 
     // The pacer lives as long as the first widget; the others are usually its scroll bars.
