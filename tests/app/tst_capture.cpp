@@ -13,22 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-QByteArray fileContent(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
-
 class TestCapture : public QObject
 {
     Q_OBJECT
@@ -70,7 +54,7 @@ void TestCapture::formatFollowsTheName()
     const QString path = user.filePath(name);
     QCOMPARE(user.capture(path), QString());
     QVERIFY2(QFile::exists(path), "no suffix is added to the chosen name");
-    const QByteArray content = fileContent(path);
+    const QByteArray content = fileBytes(path);
     if (html) {
         QVERIFY(content.contains("<head><meta http-equiv=\"Content-Type\" content=\"text/html; "
                                  "charset=ISO-8859-1\" />"));
@@ -108,7 +92,7 @@ void TestCapture::plainCaptureHoldsEveryByteShown()
     // What the view shows of them: NUL and CR dropped, BS taking back the BEL before it.
     QByteArray shown = everyByte;
     shown.remove(0x0d, 1).remove(0x07, 2).remove(0, 1);
-    QCOMPARE(fileContent(path), shown + "ABCD");
+    QCOMPARE(fileBytes(path), shown + "ABCD");
 }
 
 void TestCapture::cancelWritesNothing()
@@ -155,7 +139,7 @@ void TestCapture::failedWriteKeepsTheOldFile()
 
     QCOMPARE(box,
              QStringLiteral("Can't Write File (") + path + QStringLiteral(": File too large)"));
-    QCOMPARE(fileContent(path), QByteArray("the capture of yesterday"));
+    QCOMPARE(fileBytes(path), QByteArray("the capture of yesterday"));
     QCOMPARE(QDir(user.filePath(QString())).entryList(QDir::Files), QStringList{"old.log"});
 }
 
@@ -209,7 +193,7 @@ void TestCapture::targetsASafeReplaceCannotTake()
         struct stat status = {};
         QVERIFY(::stat(nativePath.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
     } else {
-        QCOMPARE(fileContent(path), QByteArray("AT\nOK"));
+        QCOMPARE(fileBytes(path), QByteArray("AT\nOK"));
     }
     if (reader >= 0) {
         char received[64] = {};

@@ -25,19 +25,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
 // The file's bytes with each marker's date and time as "T", so that they compare.
 QString withoutTimes(const QByteArray &bytes)
 {
@@ -121,7 +108,7 @@ void TestLogToFile::keepsEverythingTheDeviceSays()
     QVERIFY(user.isConnected());
     const QString port = user.device().portName();
     const QString path = user.filePath(QStringLiteral("device.log"));
-    writeFile(path, "earlier\n");
+    QVERIFY(writeFile(path, "earlier\n"));
     const QString folder = QFileInfo(path).absolutePath();
     QCOMPARE(user.logTo(folder), "Can't log to " + folder + ": not a regular file");
     QCOMPARE(user.logTo("device.log"), "Can't log to device.log: not a full path");
@@ -195,7 +182,7 @@ void TestLogToFile::aFailedWriteSaysWhy()
     TerminalUser user;
     QVERIFY(user.isConnected());
     const QString path = user.filePath(QStringLiteral("device.log"));
-    writeFile(path, "earlier\n");
+    QVERIFY(writeFile(path, "earlier\n"));
 
     // No file system can be made full here without mounting one: the log's own descriptor is
     // turned into the system's full device just before it writes.
@@ -261,7 +248,7 @@ void TestLogToFile::aFileRemovedOrReplacedIsSaid()
     TerminalUser user;
     QVERIFY(user.isConnected());
     const QString path = user.filePath(QStringLiteral("device.log"));
-    writeFile(path, "earlier\n");
+    QVERIFY(writeFile(path, "earlier\n"));
     QCOMPARE(user.logTo(path), QString());
 
     QByteArray now;
@@ -272,7 +259,7 @@ void TestLogToFile::aFileRemovedOrReplacedIsSaid()
     } else if (change.startsWith("replace")) {
         // As an editor saves: a new file renamed over the old one.
         now = QByteArray(change.split(' ').at(2).toInt(), 'n');
-        writeFile(path + ".new", now);
+        QVERIFY(writeFile(path + ".new", now));
         QCOMPARE(std::rename(qPrintable(path + ".new"), qPrintable(path)), 0);
     } else {
         QFile other(path);

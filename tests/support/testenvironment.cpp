@@ -1,6 +1,7 @@
 #include "testenvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QMutex>
 #include <QSettings>
@@ -34,6 +35,18 @@ QSet<qreal> glyphAdvances(const QFont &font)
     for (char character = 0x20; character < 0x7f; ++character)
         widths.insert(metrics.horizontalAdvance(QLatin1Char(character)));
     return widths;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 namespace {

@@ -35,6 +35,11 @@ private:
 // lines up, whatever the face's fixed-pitch flag says.
 QSet<qreal> glyphAdvances(const QFont &font);
 
+// A file's bytes, empty when it cannot be read; and writing bytes as the whole of a file, true
+// when every byte was written.
+QByteArray fileBytes(const QString &path);
+bool writeFile(const QString &path, const QByteArray &bytes);
+
 // Collects the debug output while it lives.
 class DebugLog
 {
