@@ -3,23 +3,18 @@
 #include "terminal/ostraview.h"
 #include "terminal/terminalconstants.h"
 
-#include "devsim/connectedwindow.h"
-#include "support/simulateddevice.h"
+#include "support/terminaluser.h"
 #include "support/testenvironment.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
-#include <QGroupBox>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
-
-#include <QRegularExpression>
 
 #include <memory>
 
@@ -48,57 +43,36 @@ private slots:
 private:
     void setHexMode(bool on);
     void sendAndWait(const QByteArray &bytes);
-    // What the text view shows, everything received inserted.
-    QString shown() const;
 
     TestEnvironment m_environment;
-    std::unique_ptr<SimulatedDevice> m_device;
-    std::unique_ptr<ConnectedWindow> m_terminal;
-    VantorTerm *m_window = nullptr;
+    std::unique_ptr<TerminalUser> m_user;
     OstraView *m_view = nullptr;
     HexView *m_hex = nullptr;
-    QGroupBox *m_hexGroup = nullptr;
-    QAction *m_hexAction = nullptr;
 };
-
-QString TestReceivePath::shown() const
-{
-    m_view->showAllReceived();
-    return m_view->screen().text();
-}
 
 void TestReceivePath::init()
 {
     m_environment.clearSettings();
-    m_device = std::make_unique<SimulatedDevice>();
-    QVERIFY(m_device->isValid());
-    m_terminal = std::make_unique<ConnectedWindow>(m_device->portName());
-    m_window = &m_terminal->window;
-    m_view = m_terminal->view();
-    m_hex = m_terminal->hexView();
-    m_hexGroup = m_window->findChild<QGroupBox *>("hexaGroup");
-    m_hexAction = m_window->findChild<QAction *>("actionHexa_Mode");
-    QVERIFY(m_view && m_hex && m_hexGroup && m_hexAction);
-    QVERIFY(m_terminal->connectDevice());
+    m_user = std::make_unique<TerminalUser>();
+    QVERIFY(m_user->isConnected());
+    m_view = m_user->view();
+    m_hex = m_user->hexView();
 }
 
 void TestReceivePath::cleanup()
 {
-    m_terminal.reset();
-    m_device.reset();
+    m_user.reset();
 }
 
 void TestReceivePath::setHexMode(bool on)
 {
-    m_hexAction->setChecked(on);
-    QCOMPARE(m_hexGroup->isVisible(), on);
+    m_user->setHexMode(on);
+    QCOMPARE(m_user->hexViewShown(), on);
 }
 
 void TestReceivePath::sendAndWait(const QByteArray &bytes)
 {
-    const int before = m_hex->data().size();
-    QVERIFY(m_device->send(bytes));
-    QTRY_COMPARE(m_hex->data().size(), before + bytes.size());
+    QVERIFY(m_user->deviceSends(bytes));
 }
 
 void TestReceivePath::batchReachesBothViews_data()
@@ -120,9 +94,9 @@ void TestReceivePath::batchReachesBothViews()
 
     DebugLog log;
     setHexMode(true);
-    QVERIFY(m_device->send(bytes));
+    QVERIFY(m_user->device().send(bytes));
     QTRY_COMPARE(m_hex->data(), bytes);
-    QCOMPARE(shown(), text);
+    QCOMPARE(m_user->textShown(), text);
     QVERIFY(log.contains("VantorTerm::readComm() : "));
 }
 
@@ -133,14 +107,14 @@ void TestReceivePath::hiddenHexViewKeepsEveryByte()
     for (int value = 0; value <= 0xFF; ++value)
         everyByte.append(char(value));
     // Several sends, some of them before the program has read the previous one.
-    QVERIFY(m_device->send(everyByte.left(100)));
-    QVERIFY(m_device->send(everyByte.mid(100, 50)));
-    QVERIFY(m_device->send(everyByte.mid(150)));
+    QVERIFY(m_user->device().send(everyByte.left(100)));
+    QVERIFY(m_user->device().send(everyByte.mid(100, 50)));
+    QVERIFY(m_user->device().send(everyByte.mid(150)));
     QTRY_COMPARE(m_hex->data().size(), everyByte.size());
     sendAndWait("tail");
 
-    QVERIFY(!m_hexGroup->isVisible());
-    QVERIFY(shown().endsWith("tail"));
+    QVERIFY(!m_user->hexViewShown());
+    QVERIFY(m_user->textShown().endsWith("tail"));
     // Rows to scroll, all received while hidden: shown, the view is at the newest of them.
     const QByteArray rows(4096, 'h');
     sendAndWait(rows);
@@ -165,31 +139,30 @@ void TestReceivePath::clearScreenEmptiesBothViews()
 
     setHexMode(hexMode);
     sendAndWait("first\r\nsecond\r\n");
-    QVERIFY(!shown().isEmpty());
+    QVERIFY(!m_user->textShown().isEmpty());
 
-    m_window->findChild<QAction *>("action_Clear_Screen")->trigger();
-    QVERIFY(shown().isEmpty());
+    m_user->clearScreen();
+    QVERIFY(m_user->textShown().isEmpty());
     QVERIFY(m_hex->data().isEmpty());
-    QCOMPARE(m_hexAction->isChecked(), hexMode);
-    QCOMPARE(m_hexGroup->isVisible(), hexMode);
+    QCOMPARE(m_user->hexViewShown(), hexMode);
     QVERIFY(m_view->isEnabled() && m_view->isVisible());
 
     // Still connected: the next bytes land in the emptied views.
     sendAndWait("again");
     QCOMPARE(m_hex->data(), QByteArray("again"));
-    QCOMPARE(shown(), QString("again"));
+    QCOMPARE(m_user->textShown(), QString("again"));
 }
 
 void TestReceivePath::readCommWithNothingQueuedChangesNothing()
 {
     setHexMode(true);
     sendAndWait("abc\r\n");
-    const QString text = shown();
+    const QString text = m_user->textShown();
     DebugLog log;
-    QVERIFY(QMetaObject::invokeMethod(m_window, "readComm"));
+    QVERIFY(QMetaObject::invokeMethod(&m_user->window(), "readComm"));
     QVERIFY(log.contains("VantorTerm::readComm() : "));
     QCOMPARE(m_hex->data(), QByteArray("abc\r\n"));
-    QCOMPARE(shown(), text);
+    QCOMPARE(m_user->textShown(), text);
 }
 
 void TestReceivePath::hexViewFollowsTheNewestBytes()
@@ -212,18 +185,16 @@ void TestReceivePath::reconnectingStartsWithEmptyViews()
     setHexMode(true);
     sendAndWait("before unplugging");
 
-    m_terminal->ports.clear();
-    m_terminal->tick();
+    m_user->unplug();
     QVERIFY(!m_view->isEnabled());
-    QVERIFY(shown().isEmpty());
+    QVERIFY(m_user->textShown().isEmpty());
     QVERIFY(m_hex->data().isEmpty());
 
-    m_terminal->ports = QStringList{m_device->portName()};
-    QVERIFY(m_terminal->connectDevice());
-    QVERIFY(shown().isEmpty());
+    QVERIFY(m_user->plugIn());
+    QVERIFY(m_user->textShown().isEmpty());
     QVERIFY(m_hex->data().isEmpty());
     sendAndWait("after");
-    QCOMPARE(shown(), QString("after"));
+    QCOMPARE(m_user->textShown(), QString("after"));
     QCOMPARE(m_hex->data(), QByteArray("after"));
 }
 
@@ -241,14 +212,12 @@ void TestReceivePath::endlessLineKeepsItsNewestCharacters()
     QByteArray newest = stream;
     newest.replace('\r', QByteArray());
     newest = newest.right(TerminalConstants::maximumLineLength);
-    QCOMPARE(shown(), QString::fromLatin1(newest));
+    QCOMPARE(m_user->textShown(), QString::fromLatin1(newest));
 
     // A capture holds what the view shows, in both formats.
-    QTemporaryDir folder;
     for (const QString &name : {QStringLiteral("c.log"), QStringLiteral("c.html")}) {
-        const QString path = folder.filePath(name);
-        m_window->setCaptureFileNamePrompt([path](QWidget *) { return path; });
-        QVERIFY(QMetaObject::invokeMethod(m_window, "saveCapture"));
+        const QString path = m_user->filePath(name);
+        QCOMPARE(m_user->capture(path), QString());
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString saved = QString::fromLatin1(file.readAll());
@@ -274,7 +243,7 @@ void TestReceivePath::selectionSurvivesIncomingData()
         lines += "more " + QByteArray::number(n) + "\r\n";
     sendAndWait(lines);
     sendAndWait("\b\b");
-    QVERIFY(shown().endsWith("more 9"));
+    QVERIFY(m_user->textShown().endsWith("more 9"));
 
     const std::unique_ptr<QMenu> menu(m_view->createStandardContextMenu());
     QAction *copy = menu->findChild<QAction *>(QStringLiteral("edit-copy"));
@@ -289,7 +258,7 @@ void TestReceivePath::selectionSurvivesIncomingData()
 
     // Once the lines it covers are trimmed, the selection goes with them.
     sendAndWait(lines + lines + lines + lines);
-    QVERIFY(shown().startsWith("more"));
+    QVERIFY(m_user->textShown().startsWith("more"));
     QVERIFY(!m_view->textCursor().hasSelection());
     QVERIFY(m_view->textCursor().atEnd());
 }
@@ -301,13 +270,9 @@ void TestReceivePath::selectionSurvivesIncomingData()
 // raw, and switching off changes only the lines that come next.
 void TestReceivePath::timestampsBeginEachLine()
 {
-    QTemporaryDir folder;
-    const QString logPath = folder.filePath(QStringLiteral("device.log"));
-    m_window->setLogFileNamePrompt([logPath](QWidget *) { return logPath; });
-    m_window->findChild<QAction *>("actionLog_to_File")->trigger();
-    auto timestamps = m_window->findChild<QAction *>("actionTimestamps");
-    timestamps->trigger();
-    QVERIFY(timestamps->isChecked());
+    const QString logPath = m_user->filePath(QStringLiteral("device.log"));
+    QCOMPARE(m_user->logTo(logPath), QString());
+    m_user->setTimestamps(true);
     sendAndWait("one\r\ntw");
     QTest::qWait(20);
     // Six backspaces erase "two", the line break and "ne".
@@ -316,7 +281,7 @@ void TestReceivePath::timestampsBeginEachLine()
     sendAndWait(QByteArray(9000, 'a') + "\n");
 
     const QRegularExpression stamped(QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}) (.*)$"));
-    QStringList lines = shown().split('\n');
+    QStringList lines = m_user->textShown().split('\n');
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.takeLast(), QString());
     QStringList times;
@@ -338,26 +303,25 @@ void TestReceivePath::timestampsBeginEachLine()
     QCOMPARE(log.readLine(), times.at(0).toLatin1() + " one\r\n");
     QCOMPARE(log.readLine(), times.at(0).toLatin1() + " two\b\b\b\b\b\bx\n");
 
-    const QString path = folder.filePath(QStringLiteral("capture.log"));
-    m_window->setCaptureFileNamePrompt([path](QWidget *) { return path; });
-    QVERIFY(QMetaObject::invokeMethod(m_window, "saveCapture"));
+    const QString path = m_user->filePath(QStringLiteral("capture.log"));
+    QCOMPARE(m_user->capture(path), QString());
     QFile capture(path);
     QVERIFY(capture.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromLatin1(capture.readAll()), shown());
+    QCOMPARE(QString::fromLatin1(capture.readAll()), m_user->textShown());
 
     // What is copied from the view carries the times too.
     m_view->selectAll();
     m_view->copy();
-    QCOMPARE(QApplication::clipboard()->text(), shown());
+    QCOMPARE(QApplication::clipboard()->text(), m_user->textShown());
 
-    timestamps->trigger();
+    m_user->setTimestamps(false);
     sendAndWait("late\n");
-    QVERIFY(shown().endsWith("a\nlate\n"));
-    QVERIFY(shown().startsWith(times.at(0) + " ox\n"));
+    QVERIFY(m_user->textShown().endsWith("a\nlate\n"));
+    QVERIFY(m_user->textShown().startsWith(times.at(0) + " ox\n"));
 
     // Lines pushed out before they are shown take their times with them: each line kept shows
     // the time of a batch that came after it was sent, however the lines were read.
-    timestamps->trigger();
+    m_user->setTimestamps(true);
     QByteArray older;
     QByteArray newer;
     for (int n = 0; n < 300; ++n) {
@@ -365,12 +329,12 @@ void TestReceivePath::timestampsBeginEachLine()
         newer += "newer " + QByteArray::number(n) + '\n';
     }
     const QTime olderSent = QTime::currentTime();
-    QVERIFY(m_device->send(older));
+    QVERIFY(m_user->device().send(older));
     QTest::qWait(5);
     const QTime newerSent = QTime::currentTime();
     sendAndWait(newer);
     QTRY_COMPARE(m_hex->data().right(newer.size()), newer);
-    lines = shown().split('\n');
+    lines = m_user->textShown().split('\n');
     lines.removeLast();
     QCOMPARE(lines.size(), TerminalConstants::maximumLines - 1);
     for (const QString &line : qAsConst(lines)) {

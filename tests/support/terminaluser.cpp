@@ -306,6 +306,11 @@ void TerminalUser::setHexMode(bool on)
     action(window(), "actionHexa_Mode")->setChecked(on);
 }
 
+bool TerminalUser::hexViewShown() const
+{
+    return hexView()->isVisible();
+}
+
 void TerminalUser::setTimestamps(bool on)
 {
     action(window(), "actionTimestamps")->setChecked(on);

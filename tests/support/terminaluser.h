@@ -95,8 +95,9 @@ public:
     QString commandLineToolTip() const;
     bool viewHasFocus() const;
 
-    // The switches of the menus.
+    // The switches of the menus; whether the hex view is on the screen.
     void setHexMode(bool on);
+    bool hexViewShown() const;
     void setTimestamps(bool on);
     void clearScreen();
     // The hex view keeps its newest memory bytes in memory and at most file bytes more in a
