@@ -23,6 +23,26 @@ OVERLAPPED at(qint64 position)
     return overlapped;
 }
 
+// Reads or writes count bytes at position through transfer, at most 1 GiB a call; false, with
+// the system's words in error, once a call fails or moves nothing.
+template <typename Byte, typename Transfer>
+bool inParts(qint64 position, Byte *data, qint64 count, QString &error, Transfer transfer)
+{
+    while (count > 0) {
+        OVERLAPPED overlapped = at(position);
+        DWORD done = 0;
+        const DWORD part = DWORD(qMin<qint64>(count, 1 << 30));
+        if (!transfer(data, part, &done, &overlapped) || done == 0) {
+            error = qt_error_string(int(GetLastError()));
+            return false;
+        }
+        data += done;
+        position += done;
+        count -= done;
+    }
+    return true;
+}
+
 } // namespace
 
 ScratchFile::~ScratchFile()
@@ -58,36 +78,18 @@ void ScratchFile::close()
 
 bool ScratchFile::write(qint64 position, const char *data, qint64 count)
 {
-    while (count > 0) {
-        OVERLAPPED overlapped = at(position);
-        DWORD written = 0;
-        const DWORD part = DWORD(qMin<qint64>(count, 1 << 30));
-        if (!WriteFile(handleOf(m_handle), data, part, &written, &overlapped) || written == 0) {
-            m_error = qt_error_string(int(GetLastError()));
-            return false;
-        }
-        data += written;
-        position += written;
-        count -= written;
-    }
-    return true;
+    return inParts(position, data, count, m_error,
+                   [this](const char *bytes, DWORD part, DWORD *done, OVERLAPPED *overlapped) {
+                       return WriteFile(handleOf(m_handle), bytes, part, done, overlapped);
+                   });
 }
 
 bool ScratchFile::read(qint64 position, char *data, qint64 count) const
 {
-    while (count > 0) {
-        OVERLAPPED overlapped = at(position);
-        DWORD done = 0;
-        const DWORD part = DWORD(qMin<qint64>(count, 1 << 30));
-        if (!ReadFile(handleOf(m_handle), data, part, &done, &overlapped) || done == 0) {
-            m_error = qt_error_string(int(GetLastError()));
-            return false;
-        }
-        data += done;
-        position += done;
-        count -= done;
-    }
-    return true;
+    return inParts(position, data, count, m_error,
+                   [this](char *bytes, DWORD part, DWORD *done, OVERLAPPED *overlapped) {
+                       return ReadFile(handleOf(m_handle), bytes, part, done, overlapped);
+                   });
 }
 
 bool ScratchFile::clear()

@@ -60,11 +60,11 @@ QString TransmitPath::sendFile(const QString &fileName)
     // A file is bytes: sent as they are, read a piece at a time as they go out. A device or a
     // FIFO has no end to send up to.
     const QFileInfo info(fileName);
-    auto file = std::make_shared<QFile>(fileName);
     if (!info.exists())
         return qt_error_string(ENOENT);
     if (!info.isFile())
         return tr("not a regular file");
+    auto file = std::make_shared<QFile>(fileName);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return file->errorString();
     // As far as it is now: what is added while it goes out stays for the next send.

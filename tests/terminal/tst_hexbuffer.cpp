@@ -212,26 +212,17 @@ void TestHexBuffer::limitKeepsNewestRows()
         received += count;
         QVERIFY(buffer.size() <= limit + 15);
         QVERIFY(buffer.size() > 0);
-        // Offsets still name the true place of each byte in the stream, in whole rows.
-        const qint64 first = buffer.firstOffset();
-        QCOMPARE(first % 16, qint64(0));
-        QCOMPARE(first + buffer.size(), received);
-        QCOMPARE(buffer.bytes(), stream(first, int(buffer.size())));
+        // Offsets still name the true place of each byte in the stream, in whole rows; each row
+        // is whole wherever it is held, and a stretch may run across the ring's end.
+        const QString wrong = misheld(buffer, received);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         // Rows go only when the batch would not fit, and then an eighth of the limit more, so
         // that the view has to say so only once in a long while.
-        if (first != firstBefore) {
+        if (buffer.firstOffset() != firstBefore) {
             QVERIFY(heldBefore + count > buffer.limit());
             const qint64 kept = buffer.limit() - buffer.limit() / 8;
             QVERIFY(buffer.size() <= kept && buffer.size() > kept - 16);
         }
-        // Each row whole, wherever it is held, and a stretch that may run across the ring's end.
-        for (qint64 row = 0; row * 16 < buffer.size(); ++row) {
-            const int rowSize = int(qMin<qint64>(16, buffer.size() - row * 16));
-            QCOMPARE(QByteArray(buffer.row(row), rowSize), stream(first + row * 16, rowSize));
-        }
-        const qint64 third = buffer.size() / 3;
-        QCOMPARE(buffer.mid(third, buffer.size() / 2),
-                 stream(first + third, int(buffer.size() / 2)));
     }
     QVERIFY(buffer.firstOffset() > 0);
 }
